@@ -1,0 +1,8 @@
+#include "DlgType.h"
+
+DlgType::DlgType(QWidget* parent)
+    : QDialog(parent)
+{
+}
+
+DlgType::~DlgType() = default;

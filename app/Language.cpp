@@ -1,0 +1,191 @@
+#include "Language.h"
+
+#include "AppSettings.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QDialog>
+#include <QDir>
+#include <QFileInfo>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMainWindow>
+#include <QMenu>
+#include <QMutexLocker>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSettings>
+#include <QTabWidget>
+#include <QTableWidget>
+
+namespace {
+const QString kLanguagePathKey = QStringLiteral("Language/path");
+const QString kFolder = QStringLiteral("language/");
+
+QString entryText(const QVariant& v)
+{
+    // An unquoted value with commas is delivered as a list by the INI reader.
+    if (v.type() == QVariant::StringList)
+        return v.toStringList().join(QLatin1Char(','));
+    return v.toString();
+}
+} // namespace
+
+Language* Language::instance()
+{
+    static Language* language = nullptr;
+    if (!language) {
+        language = new Language;
+        const QString stored = AppSettings().value(kLanguagePathKey, QString());
+        if (stored.isEmpty())
+            language->loadDefault(QLocale(QLocale::English, QLocale::AnyCountry));
+        else
+            language->load(stored);
+    }
+    return language;
+}
+
+Language::Language() = default;
+
+void Language::load(const QString& path)
+{
+    QMutexLocker locker(&m_lock);
+    m_reader.reset();
+    const bool exists = !path.isEmpty() && QFileInfo::exists(path);
+    m_reader = std::make_unique<QSettings>(exists ? path : kFolder + QStringLiteral("en-US.ini"),
+                                           QSettings::IniFormat);
+    m_reader->setIniCodec("UTF-8");
+    AppSettings().setValue(kLanguagePathKey, path);
+}
+
+void Language::loadDefault(const QLocale& locale)
+{
+    const QStringList tags = locale.uiLanguages();
+    for (const QString& tag : tags) {
+        const QString file = kFolder + QStringLiteral("lang_") + tag + QStringLiteral(".ini");
+        if (QFileInfo::exists(file)) {
+            load(QFileInfo(file).absoluteFilePath());
+            return;
+        }
+    }
+}
+
+QString Language::readEntry(const QString& entry)
+{
+    return entryText(m_reader->value(entry, QString()));
+}
+
+QString Language::text(const QString& section, const QString& key)
+{
+    QMutexLocker locker(&m_lock);
+    if (!m_reader)
+        return QString();
+    QString result = readEntry(section + QLatin1Char('/') + key);
+    if (result.startsWith(QLatin1Char('@')))
+        result = readEntry(result.mid(1));
+    return result;
+}
+
+QString Language::formName(QObject* object)
+{
+    if (!object || !object->isWidgetType())
+        return QString();
+    for (QObject* o = object; o; o = o->parent()) {
+        if (qobject_cast<QDialog*>(o) || qobject_cast<QMainWindow*>(o))
+            return o->objectName();
+    }
+    return QString();
+}
+
+void Language::translate(QObject* object)
+{
+    const QString form = formName(object);
+    if (!object || form.isEmpty())
+        return;
+    apply(object, form);
+}
+
+void Language::apply(QObject* object, const QString& form)
+{
+    const QObjectList children = object->children();
+    for (QObject* child : children) {
+        if (!formName(child).isEmpty())
+            apply(child, formName(child));
+    }
+
+    const QString name = object->objectName();
+    if (name.isEmpty())
+        return;
+    const QString value = text(form, name);
+    if (value.isEmpty())
+        return;
+
+    if (auto* menu = qobject_cast<QMenu*>(object)) {
+        menu->setTitle(value);
+        const QList<QAction*> actions = menu->actions();
+        for (QAction* action : actions) {
+            const QString t = text(form, action->objectName());
+            if (!t.isEmpty())
+                action->setText(t);
+        }
+    } else if (auto* label = qobject_cast<QLabel*>(object)) {
+        label->setText(value);
+    } else if (auto* combo = qobject_cast<QComboBox*>(object)) {
+        const int current = combo->currentIndex();
+        combo->clear();
+        combo->addItems(value.split(QLatin1Char('/'), Qt::KeepEmptyParts));
+        combo->setCurrentIndex(current);
+    } else if (auto* group = qobject_cast<QGroupBox*>(object)) {
+        group->setTitle(value);
+    } else if (auto* edit = qobject_cast<QLineEdit*>(object)) {
+        edit->setText(value);
+    } else if (auto* tabs = qobject_cast<QTabWidget*>(object)) {
+        for (int i = 0; i < tabs->count(); ++i) {
+            if (QWidget* page = tabs->widget(i)) {
+                const QString t = text(form, page->objectName());
+                if (!t.isEmpty())
+                    tabs->setTabText(i, t);
+            }
+        }
+    } else if (auto* button = qobject_cast<QPushButton*>(object)) {
+        button->setText(value);
+    } else if (auto* table = qobject_cast<QTableWidget*>(object)) {
+        const QByteArray base = name.toLatin1();
+        for (int r = 0; table->verticalHeaderItem(r); ++r) {
+            const QString t = text(form, QString::asprintf("%s_row%d", base.constData(), r + 1));
+            if (!t.isEmpty())
+                table->verticalHeaderItem(r)->setText(t);
+        }
+        for (int c = 0; table->horizontalHeaderItem(c); ++c) {
+            const QString t = text(form, QString::asprintf("%s_col%d", base.constData(), c + 1));
+            if (!t.isEmpty())
+                table->horizontalHeaderItem(c)->setText(t);
+        }
+    } else if (auto* radio = qobject_cast<QRadioButton*>(object)) {
+        radio->setText(value);
+    } else if (qobject_cast<QDialog*>(object) || qobject_cast<QMainWindow*>(object)) {
+        static_cast<QWidget*>(object)->setWindowTitle(value);
+    }
+}
+
+QStringList Language::languages()
+{
+    const QString current = AppSettings().value(kLanguagePathKey, QString());
+    QStringList entries;
+    const QFileInfoList files = QDir(kFolder).entryInfoList(
+        QDir::Files | QDir::NoSymLinks, QDir::Name | QDir::IgnoreCase);
+    for (const QFileInfo& file : files) {
+        if (!file.fileName().endsWith(QStringLiteral(".ini"), Qt::CaseInsensitive))
+            continue;
+        QSettings ini(file.absoluteFilePath(), QSettings::IniFormat);
+        ini.setIniCodec("UTF-8");
+        const QString name = entryText(ini.value(QStringLiteral("System/name")));
+        if (name.isEmpty())
+            continue;
+        const QString path = file.absoluteFilePath();
+        entries << (path == current ? QStringLiteral("1") : QStringLiteral("0")) + name
+                + QLatin1Char('/') + path;
+    }
+    return entries;
+}

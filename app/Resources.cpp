@@ -1,0 +1,8 @@
+#include "Resources.h"
+
+#include <QtGlobal>
+
+void karvexInitResources()
+{
+    Q_INIT_RESOURCE(res);
+}

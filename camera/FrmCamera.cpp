@@ -1,0 +1,6 @@
+#include "FrmCamera.h"
+
+FrmCamera::FrmCamera(QWidget* opener)
+    : opener(opener)
+{
+}

@@ -1,0 +1,6 @@
+#include "FrmPatmgr.h"
+
+FrmPatmgr::FrmPatmgr(QWidget* opener)
+    : opener(opener)
+{
+}

@@ -1,0 +1,6 @@
+#include "DlgHospital.h"
+
+DlgHospital::DlgHospital(QWidget* parent)
+    : QDialog(parent)
+{
+}

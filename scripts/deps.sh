@@ -1,0 +1,27 @@
+#!/usr/bin/env bash
+# Installs the Debian 12 packages Karvex needs to build, run and test, when any is missing.
+set -euo pipefail
+
+packages=(
+  build-essential cmake ninja-build ccache pkg-config
+  qtbase5-dev qtmultimedia5-dev libqt5multimedia5-plugins libqt5sql5-sqlite
+  libavdevice-dev libavformat-dev libavcodec-dev libavutil-dev libswscale-dev libavfilter-dev
+  libsdl2-dev libhidapi-dev
+  fonts-liberation libgl1-mesa-dri
+  xvfb xauth ffmpeg poppler-utils imagemagick xdotool sqlite3
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+    missing+=("$p")
+  fi
+done
+
+if [ ${#missing[@]} -gt 0 ]; then
+  echo "Installing: ${missing[*]}"
+  SUDO=""
+  if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
+  $SUDO apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi

@@ -1,0 +1,2 @@
+#pragma once
+// Scripted stand-in for hidapi (filled in with the key link).

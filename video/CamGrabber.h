@@ -1,0 +1,57 @@
+#pragma once
+
+#include <QByteArray>
+#include <QPair>
+#include <QMutex>
+#include <QThread>
+
+#include <atomic>
+#include <functional>
+
+struct AVCodecContext;
+struct AVFormatContext;
+struct AVFrame;
+struct AVPacket;
+struct SwsContext;
+
+// One USB camera read through FFmpeg's V4L2 input: packets are read on a thread of its own
+// into a one-packet slot; takeFrame decodes the newest one to YUV420P at the camera's size.
+class CamGrabber : public QThread
+{
+public:
+    CamGrabber();
+    ~CamGrabber() override;
+
+    // Opens the camera by its device key (Latin-1, zero-terminated).
+    bool open(const char* deviceName);
+    // The same read, decode and convert path on any FFmpeg input (tests and the bench).
+    bool openInput(const char* formatName, const char* url);
+    void close();
+
+    int width() const;
+    int height() const;
+    // The newest packet decoded to a YUV420P frame the caller owns (av_frame_free), or null.
+    AVFrame* takeFrame();
+    // The grab error flag, cleared by this call.
+    bool takeGrabError();
+
+    // Test seam at the hardware boundary: maps a device key to the FFmpeg input that stands
+    // in for the camera (format name, URL). Unset, the key is opened as a V4L2 device node.
+    using InputResolver = std::function<QPair<QByteArray, QByteArray>(const QByteArray& deviceKey)>;
+    static void setInputResolver(InputResolver resolver);
+
+protected:
+    void run() override;
+
+private:
+    QMutex m_lock;
+    std::atomic<bool> m_grabError{false};
+    std::atomic<bool> m_open{false};
+    int m_width = -1;
+    int m_height = -1;
+    int m_streamIndex = -1;
+    AVPacket* m_packet = nullptr;
+    AVCodecContext* m_decoder = nullptr;
+    AVFormatContext* m_input = nullptr;
+    SwsContext* m_scaler = nullptr;
+};
