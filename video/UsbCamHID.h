@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QMap>
 #include <QObject>
 #include <QRecursiveMutex>
@@ -25,4 +26,13 @@ signals:
 
 private slots:
     void onTimeRead();
+
+private:
+    void closeAll();
+
+    QTimer m_pollTimer;
+    // Keeps a poll and a rescan from interleaving; btnClicked is emitted with it held.
+    QRecursiveMutex m_lock;
+    // Device path → open handle, owned.
+    QMap<QByteArray, hid_device*> m_devices;
 };
