@@ -4,5 +4,6 @@ DbRequester::DbRequester(const QString& sql, const QVariantList& binds, bool bat
     : sql(sql)
     , binds(binds)
     , batch(batch)
-{
-}
+{ }
+
+DbRequester::~DbRequester() = default;

@@ -2,6 +2,7 @@
 
 #include <QMap>
 #include <QMetaObject>
+#include <QMetaType>
 #include <QString>
 #include <QVariant>
 #include <QVector>
@@ -23,3 +24,4 @@ struct DbResponser {
 };
 
 using db_result = std::function<void(bool ok, DbResponser* response)>;
+Q_DECLARE_METATYPE(db_result)
