@@ -1,1 +1,251 @@
 #include "CamGrabber.h"
+
+#include <QElapsedTimer>
+#include <QMutexLocker>
+
+#include <cstring>
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+#include <libavdevice/avdevice.h>
+#include <libavformat/avformat.h>
+#include <libavutil/frame.h>
+#include <libswscale/swscale.h>
+}
+
+namespace {
+// A read fails about every 3 ms while the camera delivers nothing; a little over 300 of them
+// in a row (about a second) means the camera is gone.
+constexpr int kRetrySleepMs = 3;
+constexpr int kMaxFailedReads = 300;
+// Pause after each stored packet: bounds the reads to about 50 packets a second.
+constexpr int kStoredSleepMs = 20;
+// A capture thread stuck inside the device is terminated after this long.
+constexpr qint64 kTerminateAfterMs = 2500;
+constexpr int kUrlBufferSize = 256;
+constexpr const char* kCameraInputFormat = "video4linux2";
+
+CamGrabber::InputResolver& inputResolver()
+{
+    static CamGrabber::InputResolver resolver;
+    return resolver;
+}
+} // namespace
+
+CamGrabber::CamGrabber()
+{
+    avdevice_register_all();
+}
+
+CamGrabber::~CamGrabber()
+{
+    close();
+}
+
+void CamGrabber::setInputResolver(InputResolver resolver)
+{
+    inputResolver() = std::move(resolver);
+}
+
+void CamGrabber::setPacketStoredHook(PacketStoredHook hook)
+{
+    m_packetStoredHook = std::move(hook);
+}
+
+bool CamGrabber::open(const char* deviceName)
+{
+    if (m_open || !deviceName || deviceName[0] == 0)
+        return false;
+    // The key goes through a fixed buffer: a longer name is cut, never overrun.
+    char url[kUrlBufferSize] = {};
+    std::strncpy(url, deviceName, kUrlBufferSize - 1);
+
+    if (const InputResolver& resolver = inputResolver()) {
+        const QPair<QByteArray, QByteArray> input = resolver(QByteArray(url));
+        return openStream(av_find_input_format(input.first.constData()), input.second.constData());
+    }
+    return openStream(av_find_input_format(kCameraInputFormat), url);
+}
+
+bool CamGrabber::openInput(const char* formatName, const char* url)
+{
+    if (m_open || !formatName || !url || url[0] == 0)
+        return false;
+    return openStream(av_find_input_format(formatName), url);
+}
+
+bool CamGrabber::openStream(const AVInputFormat* format, const char* url)
+{
+    if (m_open || !url || url[0] == 0)
+        return false;
+    AVFormatContext* raw = avformat_alloc_context();
+    if (!raw)
+        return false;
+    // Reads return EAGAIN instead of waiting inside the device, so close is never stuck.
+    raw->flags |= AVFMT_FLAG_NONBLOCK;
+    if (!format) {
+        avformat_free_context(raw);
+        return false;
+    }
+    // No size, rate or pixel format is asked for: the device's current defaults apply.
+    AVDictionary* options = nullptr;
+    const int opened = avformat_open_input(&raw, url, format, &options);
+    av_dict_free(&options);
+    if (opened < 0)
+        return false; // avformat_open_input frees the context on failure
+    ffmpeg::InputContextPtr input(raw);
+
+    if (avformat_find_stream_info(input.get(), nullptr) < 0 || input->nb_streams == 0)
+        return false;
+    int streamIndex = -1;
+    for (unsigned i = 0; i < input->nb_streams; ++i) {
+        if (input->streams[i]->codecpar->codec_type == AVMEDIA_TYPE_VIDEO) {
+            streamIndex = int(i);
+            break;
+        }
+    }
+    if (streamIndex < 0)
+        return false;
+
+    const AVCodecParameters* parameters = input->streams[streamIndex]->codecpar;
+    const AVCodec* codec = avcodec_find_decoder(parameters->codec_id);
+    if (!codec)
+        return false;
+    ffmpeg::CodecContextPtr decoder(avcodec_alloc_context3(codec));
+    if (!decoder || avcodec_parameters_to_context(decoder.get(), parameters) < 0
+        || avcodec_open2(decoder.get(), codec, nullptr) < 0)
+        return false;
+
+    const int width = decoder->width;
+    const int height = decoder->height;
+    ffmpeg::SwsContextPtr scaler(sws_getContext(width, height, decoder->pix_fmt, width, height,
+        AV_PIX_FMT_YUV420P, SWS_FAST_BILINEAR, nullptr, nullptr, nullptr));
+    if (!scaler)
+        return false;
+
+    // The capture thread does not exist yet: no lock needed for these stores.
+    m_width = width;
+    m_height = height;
+    m_streamIndex = streamIndex;
+    m_decoder = std::move(decoder);
+    m_scaler = std::move(scaler);
+    m_input = std::move(input);
+    m_grabError = false;
+    m_open = true;
+    start();
+    return true;
+}
+
+void CamGrabber::run()
+{
+    setPriority(QThread::HighestPriority);
+    int failures = 0;
+    while (m_open) {
+        ffmpeg::PacketPtr packet(av_packet_alloc());
+        if (!packet || av_read_frame(m_input.get(), packet.get()) < 0) {
+            packet.reset();
+            msleep(kRetrySleepMs);
+            if (++failures > kMaxFailedReads) {
+                m_grabError = true;
+                return;
+            }
+            continue;
+        }
+        failures = 0;
+        if (packet->stream_index != m_streamIndex)
+            continue;
+        {
+            QMutexLocker locker(&m_lock);
+            const qint64 pts = packet->pts;
+            // Only the newest packet matters: one nobody took yet is dropped here.
+            m_packet = std::move(packet);
+            if (m_packetStoredHook)
+                m_packetStoredHook(pts);
+        }
+        msleep(kStoredSleepMs);
+    }
+}
+
+AVFrame* CamGrabber::takeFrame()
+{
+    // Held for the whole decode: the capture thread waits before storing the next packet.
+    QMutexLocker locker(&m_lock);
+    ffmpeg::PacketPtr packet = std::move(m_packet);
+    if (!packet || !m_decoder)
+        return nullptr;
+    return decode(packet.get());
+}
+
+AVFrame* CamGrabber::decode(AVPacket* packet)
+{
+    ffmpeg::FramePtr source(av_frame_alloc());
+    if (!source)
+        return nullptr;
+    if (avcodec_send_packet(m_decoder.get(), packet) < 0
+        || avcodec_receive_frame(m_decoder.get(), source.get()) < 0)
+        return nullptr;
+
+    // A camera may change its picture mid-stream; scaling such a picture with the converter
+    // made at open time would read past its planes, so the converter follows the picture.
+    // The output keeps the size fixed at open time.
+    SwsContext* scaler = sws_getCachedContext(m_scaler.release(), source->width, source->height,
+        AVPixelFormat(source->format), m_width, m_height, AV_PIX_FMT_YUV420P, SWS_FAST_BILINEAR, nullptr,
+        nullptr, nullptr);
+    m_scaler.reset(scaler);
+    if (!scaler)
+        return nullptr;
+
+    ffmpeg::FramePtr output(av_frame_alloc());
+    if (!output)
+        return nullptr;
+    output->format = AV_PIX_FMT_YUV420P;
+    output->width = m_width;
+    output->height = m_height;
+    if (av_frame_get_buffer(output.get(), 32) < 0)
+        return nullptr;
+    if (sws_scale(scaler, source->data, source->linesize, 0, source->height, output->data, output->linesize)
+        <= 0)
+        return nullptr;
+    output->pts = source->pts;
+    return output.release();
+}
+
+void CamGrabber::close()
+{
+    if (!m_open)
+        return;
+    m_open = false;
+    QElapsedTimer waited;
+    waited.start();
+    while (!isFinished()) {
+        msleep(5);
+        if (waited.elapsed() > kTerminateAfterMs) {
+            terminate();
+            wait();
+            break;
+        }
+    }
+    // isFinished can turn true a moment before the thread is fully done.
+    wait();
+
+    QMutexLocker locker(&m_lock);
+    m_packet.reset();
+    m_decoder.reset();
+    m_input.reset();
+    m_scaler.reset();
+}
+
+int CamGrabber::width() const
+{
+    return m_open ? m_width : -1;
+}
+
+int CamGrabber::height() const
+{
+    return m_open ? m_height : -1;
+}
+
+bool CamGrabber::takeGrabError()
+{
+    return m_grabError.exchange(false);
+}

@@ -1,18 +1,16 @@
 #pragma once
 
+#include "FfmpegPtr.h"
+
 #include <QByteArray>
-#include <QPair>
 #include <QMutex>
+#include <QPair>
 #include <QThread>
 
 #include <atomic>
 #include <functional>
 
-struct AVCodecContext;
-struct AVFormatContext;
-struct AVFrame;
-struct AVPacket;
-struct SwsContext;
+struct AVInputFormat;
 
 // One USB camera read through FFmpeg's V4L2 input: packets are read on a thread of its own
 // into a one-packet slot; takeFrame decodes the newest one to YUV420P at the camera's size.
@@ -40,18 +38,27 @@ public:
     using InputResolver = std::function<QPair<QByteArray, QByteArray>(const QByteArray& deviceKey)>;
     static void setInputResolver(InputResolver resolver);
 
+    // Timing aid for the bench: called on the capture thread with the packet's pts each time
+    // a packet is put into the slot. Set it before open; unset it costs one test per packet.
+    using PacketStoredHook = std::function<void(qint64 pts)>;
+    void setPacketStoredHook(PacketStoredHook hook);
+
 protected:
     void run() override;
 
 private:
+    bool openStream(const AVInputFormat* format, const char* url);
+    AVFrame* decode(AVPacket* packet);
+
     QMutex m_lock;
-    std::atomic<bool> m_grabError{false};
-    std::atomic<bool> m_open{false};
+    std::atomic<bool> m_grabError { false };
+    std::atomic<bool> m_open { false };
     int m_width = -1;
     int m_height = -1;
     int m_streamIndex = -1;
-    AVPacket* m_packet = nullptr;
-    AVCodecContext* m_decoder = nullptr;
-    AVFormatContext* m_input = nullptr;
-    SwsContext* m_scaler = nullptr;
+    ffmpeg::PacketPtr m_packet;
+    ffmpeg::CodecContextPtr m_decoder;
+    ffmpeg::InputContextPtr m_input;
+    ffmpeg::SwsContextPtr m_scaler;
+    PacketStoredHook m_packetStoredHook;
 };
