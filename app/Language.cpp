@@ -53,8 +53,8 @@ void Language::load(const QString& path)
     QMutexLocker locker(&m_lock);
     m_reader.reset();
     const bool exists = !path.isEmpty() && QFileInfo::exists(path);
-    m_reader = std::make_unique<QSettings>(exists ? path : kFolder + QStringLiteral("en-US.ini"),
-                                           QSettings::IniFormat);
+    m_reader = std::make_unique<QSettings>(
+        exists ? path : kFolder + QStringLiteral("en-US.ini"), QSettings::IniFormat);
     m_reader->setIniCodec("UTF-8");
     AppSettings().setValue(kLanguagePathKey, path);
 }
@@ -82,8 +82,9 @@ QString Language::text(const QString& section, const QString& key)
     if (!m_reader)
         return QString();
     QString result = readEntry(section + QLatin1Char('/') + key);
+    // One level only: a reference inside the referenced entry is returned as it stands.
     if (result.startsWith(QLatin1Char('@')))
-        result = readEntry(result.mid(1));
+        result = result.size() > 1 ? readEntry(result.mid(1)) : QString();
     return result;
 }
 
@@ -110,8 +111,10 @@ void Language::apply(QObject* object, const QString& form)
 {
     const QObjectList children = object->children();
     for (QObject* child : children) {
-        if (!formName(child).isEmpty())
-            apply(child, formName(child));
+        // A child dialog or window belongs to its own section.
+        const QString childForm = formName(child);
+        if (!childForm.isEmpty())
+            apply(child, childForm);
     }
 
     const QString name = object->objectName();
@@ -125,6 +128,10 @@ void Language::apply(QObject* object, const QString& form)
         menu->setTitle(value);
         const QList<QAction*> actions = menu->actions();
         for (QAction* action : actions) {
+            // Separators and submenu entries have no name; "Form/" would read the top-level
+            // key "Form" instead of nothing.
+            if (action->objectName().isEmpty())
+                continue;
             const QString t = text(form, action->objectName());
             if (!t.isEmpty())
                 action->setText(t);
@@ -152,15 +159,20 @@ void Language::apply(QObject* object, const QString& form)
         button->setText(value);
     } else if (auto* table = qobject_cast<QTableWidget*>(object)) {
         const QByteArray base = name.toLatin1();
-        for (int r = 0; table->verticalHeaderItem(r); ++r) {
-            const QString t = text(form, QString::asprintf("%s_row%d", base.constData(), r + 1));
+        // A row or column without a header item is skipped, not the end of the walk.
+        for (int r = 0; r < table->rowCount(); ++r) {
+            QTableWidgetItem* header = table->verticalHeaderItem(r);
+            const QString t
+                = header ? text(form, QString::asprintf("%s_row%d", base.constData(), r + 1)) : QString();
             if (!t.isEmpty())
-                table->verticalHeaderItem(r)->setText(t);
+                header->setText(t);
         }
-        for (int c = 0; table->horizontalHeaderItem(c); ++c) {
-            const QString t = text(form, QString::asprintf("%s_col%d", base.constData(), c + 1));
+        for (int c = 0; c < table->columnCount(); ++c) {
+            QTableWidgetItem* header = table->horizontalHeaderItem(c);
+            const QString t
+                = header ? text(form, QString::asprintf("%s_col%d", base.constData(), c + 1)) : QString();
             if (!t.isEmpty())
-                table->horizontalHeaderItem(c)->setText(t);
+                header->setText(t);
         }
     } else if (auto* radio = qobject_cast<QRadioButton*>(object)) {
         radio->setText(value);
@@ -173,8 +185,8 @@ QStringList Language::languages()
 {
     const QString current = AppSettings().value(kLanguagePathKey, QString());
     QStringList entries;
-    const QFileInfoList files = QDir(kFolder).entryInfoList(
-        QDir::Files | QDir::NoSymLinks, QDir::Name | QDir::IgnoreCase);
+    const QFileInfoList files
+        = QDir(kFolder).entryInfoList(QDir::Files | QDir::NoSymLinks, QDir::Name | QDir::IgnoreCase);
     for (const QFileInfo& file : files) {
         if (!file.fileName().endsWith(QStringLiteral(".ini"), Qt::CaseInsensitive))
             continue;
@@ -184,8 +196,8 @@ QStringList Language::languages()
         if (name.isEmpty())
             continue;
         const QString path = file.absoluteFilePath();
-        entries << (path == current ? QStringLiteral("1") : QStringLiteral("0")) + name
-                + QLatin1Char('/') + path;
+        entries << (path == current ? QStringLiteral("1") : QStringLiteral("0")) + name + QLatin1Char('/')
+                + path;
     }
     return entries;
 }
