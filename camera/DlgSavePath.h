@@ -1,0 +1,24 @@
+#pragma once
+
+#include <QDialog>
+
+namespace Ui {
+class DlgSavePath;
+}
+
+// Chooses the folder that captures go to ("SavePath/path"; empty means the default folder).
+class DlgSavePath : public QDialog
+{
+    Q_OBJECT
+public:
+    explicit DlgSavePath(QWidget* parent);
+    ~DlgSavePath() override;
+
+private slots:
+    void onOK(bool);
+    void onMore(bool);
+    void onCancel(bool);
+
+private:
+    Ui::DlgSavePath* ui;
+};
