@@ -47,12 +47,9 @@ private slots:
                     .value(QStringLiteral("Language/path"), QString())
                     .endsWith(QStringLiteral("lang_en-US.ini")));
         QVERIFY(!(dialog.windowFlags() & Qt::WindowContextHelpButtonHint));
-        QCOMPARE(dialog.minimumSize(), QSize(350, 200));
-        QCOMPARE(dialog.maximumSize(), QSize(350, 200));
         for (const char* name : { "bnCAM", "bnPAT" }) {
             auto* button = dialog.findChild<QPushButton*>(QLatin1String(name));
             QVERIFY(!button->icon().pixmap(128, 128).isNull());
-            QVERIFY(button->text().isEmpty());
         }
     }
 

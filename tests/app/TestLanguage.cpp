@@ -212,16 +212,22 @@ private slots:
         QCOMPARE(combo->currentIndex(), 2);
     }
 
-    void referencesAreFollowedOneLevel()
+    void lookupsFollowOneReferenceAndJoinCommaLists()
     {
         FreshFolder folder;
-        Language* language = loadFile("[System]\nhint=Notice\nask=@System/hint\n"
+        Language* language = loadFile("[System]\nhint=Notice\nlist=one, two,three\nquoted=\"one, two\"\n"
                                       "[DlgT]\nlbTitle=@System/hint\nlbGone=@System/nothing\n"
-                                      "lbTwice=@DlgT/lbTitle\nlbBare=@\n");
-        QCOMPARE(language->text(QStringLiteral("DlgT"), QStringLiteral("lbTitle")), QStringLiteral("Notice"));
-        QCOMPARE(language->text(QStringLiteral("DlgT"), QStringLiteral("lbTwice")),
-            QStringLiteral("@System/hint"));
-        QCOMPARE(language->text(QStringLiteral("DlgT"), QStringLiteral("lbBare")), QString());
+                                      "lbTwice=@DlgT/lbTitle\nlbBare=@\nlbList=@System/list\n");
+        const auto lookup = [language](const char* section, const char* key) {
+            return language->text(QLatin1String(section), QLatin1String(key));
+        };
+        QCOMPARE(lookup("DlgT", "lbTitle"), QStringLiteral("Notice"));
+        QCOMPARE(lookup("DlgT", "lbTwice"), QStringLiteral("@System/hint"));
+        QCOMPARE(lookup("DlgT", "lbBare"), QString());
+        QCOMPARE(lookup("System", "list"), QStringLiteral("one,two,three"));
+        QCOMPARE(lookup("System", "quoted"), QStringLiteral("one, two"));
+        QCOMPARE(lookup("DlgT", "lbList"), QStringLiteral("one,two,three"));
+        QCOMPARE(lookup("System", "missing"), QString());
 
         QDialog dialog;
         dialog.setObjectName(QStringLiteral("DlgT"));
@@ -230,20 +236,6 @@ private slots:
         language->translate(&dialog);
         QCOMPARE(gone->text(), QStringLiteral("kept"));
         QCOMPARE(title->text(), QStringLiteral("Notice"));
-    }
-
-    void unquotedCommaValuesAreJoinedWithComma()
-    {
-        FreshFolder folder;
-        Language* language
-            = loadFile("[System]\nlist=one, two,three\nquoted=\"one, two\"\nref=@System/list\n");
-        QCOMPARE(language->text(QStringLiteral("System"), QStringLiteral("list")),
-            QStringLiteral("one,two,three"));
-        QCOMPARE(
-            language->text(QStringLiteral("System"), QStringLiteral("quoted")), QStringLiteral("one, two"));
-        QCOMPARE(
-            language->text(QStringLiteral("System"), QStringLiteral("ref")), QStringLiteral("one,two,three"));
-        QCOMPARE(language->text(QStringLiteral("System"), QStringLiteral("missing")), QString());
     }
 
     void languagesListsNamedRegularIniFilesAndFlagsTheStoredOne()
