@@ -63,6 +63,15 @@ QImage recordingDotImage()
     painter.drawEllipse(QRect(QPoint(2, 2), QPoint(21, 21)));
     return image;
 }
+int softwareDriverIndex()
+{
+    for (int i = 0; i < SDL_GetNumRenderDrivers(); ++i) {
+        SDL_RendererInfo info;
+        if (SDL_GetRenderDriverInfo(i, &info) == 0 && qstrcmp(info.name, "software") == 0)
+            return i;
+    }
+    return -1;
+}
 } // namespace
 
 CamViewer::CamViewer(QWidget* parent, Qt::WindowFlags flags)
@@ -116,9 +125,10 @@ void CamViewer::attachSdl()
     if (!m_sdlWindow)
         return;
     m_renderer.reset(SDL_CreateRenderer(m_sdlWindow.get(), -1, SDL_RENDERER_ACCELERATED));
-    // Without a usable GPU driver the picture must still show: SDL's own software renderer.
+    // Without a usable GPU driver the picture must still show: SDL's own software renderer,
+    // chosen by index so that a render-driver hint cannot rule it out as well.
     if (!m_renderer)
-        m_renderer.reset(SDL_CreateRenderer(m_sdlWindow.get(), -1, SDL_RENDERER_SOFTWARE));
+        m_renderer.reset(SDL_CreateRenderer(m_sdlWindow.get(), softwareDriverIndex(), SDL_RENDERER_SOFTWARE));
 }
 
 void CamViewer::setGrabber(CamGrabber* grabber)
