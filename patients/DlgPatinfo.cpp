@@ -1,0 +1,438 @@
+#include "DlgPatinfo.h"
+
+#include "Database.h"
+#include "DesktopOpener.h"
+#include "DlgExport.h"
+#include "DlgRemark.h"
+#include "FrmCamera.h"
+#include "FrmPatmgr.h"
+#include "Language.h"
+#include "MsgBox.h"
+#include "RecordThumbnail.h"
+#include "ui_DlgPatinfo.h"
+
+#include <QCursor>
+#include <QDateTime>
+#include <QFile>
+#include <QFileInfo>
+#include <QHeaderView>
+#include <QMenu>
+
+namespace {
+const char* const dateFormat = "yyyy/MM/dd";
+const char* const recordTimeFormat = "yyyy/MM/dd HH:mm:ss";
+const int recordRowHeight = 27;
+
+// Row ids travel as signed 64-bit values: SQLite's driver binds only those as integers, and
+// no rowid SQLite hands out comes near the sign bit.
+QVariant boundId(unsigned long long id)
+{
+    return QVariant(qlonglong(id));
+}
+
+QLabel* makeLabel(const QString& text, Qt::Alignment alignment, int margin = 0)
+{
+    auto* label = new QLabel(text);
+    // Names, dates and remarks are shown exactly as stored, never read as markup.
+    label->setTextFormat(Qt::PlainText);
+    label->setAlignment(alignment);
+    label->setMargin(margin);
+    return label;
+}
+} // namespace
+
+DlgPatinfo::DlgPatinfo(QWidget* parent)
+    : QDialog(parent)
+    , ui(new Ui::DlgPatinfo)
+{
+    ui->setupUi(this);
+    setWindowFlag(Qt::WindowContextHelpButtonHint, false);
+
+    setReadOnly(false);
+    ui->bnModify->setEnabled(false);
+    ui->tabWidget->setTabEnabled(1, false);
+
+    ui->list->setContextMenuPolicy(Qt::CustomContextMenu);
+    ui->list->setColumnWidth(0, 48);
+    ui->list->setColumnWidth(1, 200);
+    ui->list->setColumnWidth(2, 135);
+
+    popup = new QMenu(ui->list);
+    popup->setObjectName(QStringLiteral("mPopup"));
+    QAction* deleteAction = popup->addAction(QStringLiteral("Delete"));
+    deleteAction->setObjectName(QStringLiteral("mDelete"));
+
+    Language::instance()->translate(this);
+
+    connect(deleteAction, &QAction::triggered, this, &DlgPatinfo::onDelete);
+    connect(ui->list, &QTableWidget::cellDoubleClicked, this, &DlgPatinfo::onListDoubleClicked);
+    connect(ui->list, &QWidget::customContextMenuRequested, this, &DlgPatinfo::onListMenu);
+    connect(ui->bnOK, &QPushButton::clicked, this, &DlgPatinfo::onOK);
+    connect(ui->bnNew, &QPushButton::clicked, this, &DlgPatinfo::onNew);
+    connect(ui->bnCancel, &QPushButton::clicked, this, &DlgPatinfo::onCancel);
+    connect(ui->bnModify, &QPushButton::clicked, this, &DlgPatinfo::onModify);
+}
+
+DlgPatinfo::~DlgPatinfo()
+{
+    delete popup;
+    delete ui;
+}
+
+bool DlgPatinfo::post(const QString& sql, const QVariantList& binds, const db_result& callback)
+{
+    Database* database = Database::instance();
+    if (!database)
+        return false;
+    database->exec(sql, binds, this, callback, false);
+    return true;
+}
+
+void DlgPatinfo::setReadOnly(bool ro)
+{
+    ui->leFName->setReadOnly(ro);
+    ui->leLName->setReadOnly(ro);
+    ui->deBirthday->setReadOnly(ro);
+    ui->leStreet->setReadOnly(ro);
+    ui->lePostCode->setReadOnly(ro);
+    ui->leArea->setReadOnly(ro);
+    ui->leCountry->setReadOnly(ro);
+    ui->teRmrk->setReadOnly(ro);
+    ui->gbSex->setEnabled(!ro);
+}
+
+void DlgPatinfo::setRowID(unsigned long long rowid)
+{
+    rowID = rowid;
+    setReadOnly(true);
+    ui->bnOK->setEnabled(false);
+    ui->bnCancel->setEnabled(false);
+    ui->bnModify->setEnabled(true);
+    ui->tabWidget->setTabEnabled(1, true);
+    ui->tabWidget->setCurrentIndex(1);
+
+    post(QStringLiteral("SELECT * FROM user WHERE rowid=?"), { boundId(rowid) },
+        [this](bool ok, DbResponser* response) {
+            if (ok && response->next())
+                showPatient(response);
+        });
+}
+
+void DlgPatinfo::showPatient(DbResponser* response)
+{
+    ui->leFName->setText(response->value(QStringLiteral("fnam")).toString());
+    ui->leLName->setText(response->value(QStringLiteral("lnam")).toString());
+    if (response->value(QStringLiteral("sex")).toInt() != 0)
+        ui->rbFemale->setChecked(true);
+    else
+        ui->rbMale->setChecked(true);
+    // An unreadable stored date leaves the edit's previous date (the edit ignores invalid dates).
+    ui->deBirthday->setDate(
+        QDate::fromString(response->value(QStringLiteral("bday")).toString(), QLatin1String(dateFormat)));
+    ui->leStreet->setText(response->value(QStringLiteral("strt")).toString());
+    ui->lePostCode->setText(response->value(QStringLiteral("pcod")).toString());
+    ui->leArea->setText(response->value(QStringLiteral("area")).toString());
+    ui->leCountry->setText(response->value(QStringLiteral("ctry")).toString());
+    ui->teRmrk->document()->setPlainText(response->value(QStringLiteral("rmrk")).toString());
+    load();
+}
+
+void DlgPatinfo::onModify(bool)
+{
+    setReadOnly(false);
+    ui->bnOK->setEnabled(true);
+    ui->bnCancel->setEnabled(true);
+    ui->bnModify->setEnabled(false);
+}
+
+void DlgPatinfo::onCancel(bool)
+{
+    if (rowID == 0) {
+        close();
+        return;
+    }
+    setRowID(rowID);
+    setReadOnly(true);
+    ui->tabWidget->setCurrentIndex(0);
+    ui->bnModify->setEnabled(true);
+}
+
+void DlgPatinfo::onOK(bool)
+{
+    QWidget* missing = nullptr;
+    if (ui->leFName->text().isEmpty())
+        missing = ui->leFName;
+    else if (ui->leLName->text().isEmpty())
+        missing = ui->leLName;
+    else if (ui->deBirthday->text().isEmpty())
+        missing = ui->deBirthday;
+    if (missing) {
+        MsgBox::warning(this, QStringLiteral("inp_null"));
+        missing->setFocus();
+        return;
+    }
+
+    QStringList columns { QStringLiteral("fnam"), QStringLiteral("lnam"), QStringLiteral("sex"),
+        QStringLiteral("bday") };
+    QVariantList values { ui->leFName->text(), ui->leLName->text(), ui->rbMale->isChecked() ? 0 : 1,
+        ui->deBirthday->text() };
+    // Empty optional fields are left out: NULL on insert, the stored value kept on update.
+    const auto optional = [&](const char* column, const QString& text) {
+        if (!text.isEmpty()) {
+            columns << QLatin1String(column);
+            values << text;
+        }
+    };
+    optional("ctry", ui->leCountry->text());
+    optional("area", ui->leArea->text());
+    optional("strt", ui->leStreet->text());
+    optional("pcod", ui->lePostCode->text());
+    optional("rmrk", ui->teRmrk->toPlainText());
+
+    QString sql;
+    if (rowID == 0) {
+        QString marks = QStringLiteral("?,").repeated(columns.size());
+        marks.chop(1);
+        sql = QLatin1String("INSERT INTO user (") + columns.join(QLatin1Char(','))
+            + QLatin1String(") VALUES (") + marks + QLatin1Char(')');
+    } else {
+        for (QString& column : columns)
+            column += QLatin1String("=?");
+        sql = QLatin1String("UPDATE user SET ") + columns.join(QLatin1Char(','))
+            + QLatin1String(" WHERE rowid=?");
+        values << boundId(rowID);
+    }
+
+    const bool posted = post(sql, values, [this](bool ok, DbResponser*) {
+        if (ok)
+            saved();
+        else
+            MsgBox::warning(this, QStringLiteral("add_eror"));
+    });
+    if (!posted)
+        MsgBox::warning(this, QStringLiteral("add_eror"));
+}
+
+void DlgPatinfo::saved()
+{
+    if (auto* manager = qobject_cast<FrmPatmgr*>(parentWidget()))
+        manager->doQuery();
+
+    if (rowID != 0) {
+        setRowID(rowID);
+        ui->tabWidget->setCurrentIndex(0);
+        return;
+    }
+    post(QStringLiteral("SELECT MAX(rowid) FROM user"), {}, [this](bool ok, DbResponser* response) {
+        if (ok && response->next()) {
+            setRowID(response->value(0).toULongLong());
+            ui->tabWidget->setCurrentIndex(0);
+        }
+    });
+}
+
+void DlgPatinfo::onNew(bool)
+{
+    QStringList pictures;
+    for (int row = 0; row < ui->list->rowCount(); ++row) {
+        const QWidget* cell = ui->list->cellWidget(row, 0);
+        if (!cell)
+            continue;
+        const QString path = cell->property("path").toString();
+        if (RecordThumbnail::isPicture(path))
+            pictures << path;
+    }
+
+    auto* camera = new FrmCamera(this);
+    camera->enterExamination(ui->leFName->text() + ui->leLName->text(), pictures);
+    camera->setAttribute(Qt::WA_DeleteOnClose);
+    camera->setWindowModality(Qt::ApplicationModal);
+    connect(camera, &FrmCamera::snap, this, &DlgPatinfo::onSnap);
+    connect(camera, &FrmCamera::record, this, &DlgPatinfo::onRecord);
+    connect(camera, &FrmCamera::report, this, &DlgPatinfo::onReport);
+    camera->show();
+}
+
+// ---- examination records list ----
+
+void DlgPatinfo::load()
+{
+    post(QStringLiteral("SELECT rowid,fil,dtm,rmk FROM recd WHERE uid=?"), { boundId(rowID) },
+        [this](bool ok, DbResponser* response) {
+            if (ok)
+                showRecords(response);
+        });
+    // OK and Cancel belong to editing: a capture filed while the patient is being edited
+    // must not take away the only ways to save or drop those edits.
+    if (ui->leFName->isReadOnly()) {
+        ui->bnOK->setEnabled(false);
+        ui->bnCancel->setEnabled(false);
+    }
+}
+
+void DlgPatinfo::showRecords(DbResponser* response)
+{
+    ui->list->setUpdatesEnabled(false);
+    ui->list->setRowCount(0);
+    // All rows at once: a view re-places every cell widget each time rows are inserted.
+    ui->list->setRowCount(response->rows.size());
+    for (int row = 0; response->next(); ++row) {
+        showRecord(row, response->value(QStringLiteral("rowid")).toULongLong(),
+            response->value(QStringLiteral("fil")).toString(),
+            response->value(QStringLiteral("dtm")).toString(),
+            response->value(QStringLiteral("rmk")).toString());
+    }
+    ui->list->setUpdatesEnabled(true);
+    emit recordsLoaded();
+}
+
+void DlgPatinfo::showRecord(
+    int row, unsigned long long id, const QString& path, const QString& date, const QString& remark)
+{
+    ui->list->setRowHeight(row, recordRowHeight);
+
+    auto* thumbnail = new QLabel;
+    thumbnail->setMargin(1);
+    thumbnail->setAlignment(Qt::AlignCenter);
+    thumbnail->setPixmap(
+        RecordThumbnail::isPicture(path) ? RecordThumbnail::picture(path) : RecordThumbnail::video(path));
+    thumbnail->setProperty("id", QVariant::fromValue<qulonglong>(id));
+    thumbnail->setProperty("path", path);
+
+    ui->list->setCellWidget(row, 0, thumbnail);
+    ui->list->setCellWidget(row, 1, makeLabel(QFileInfo(path).fileName(), Qt::AlignLeft | Qt::AlignVCenter));
+    ui->list->setCellWidget(row, 2, makeLabel(date, Qt::AlignCenter));
+    ui->list->setCellWidget(row, 3, makeLabel(remark, Qt::AlignLeft | Qt::AlignBaseline, 1));
+}
+
+QLabel* DlgPatinfo::cellLabel(int row, int column) const
+{
+    return qobject_cast<QLabel*>(ui->list->cellWidget(row, column));
+}
+
+int DlgPatinfo::rowOfRecord(unsigned long long id) const
+{
+    for (int row = 0; row < ui->list->rowCount(); ++row) {
+        const QLabel* thumbnail = cellLabel(row, 0);
+        if (thumbnail && thumbnail->property("id").toULongLong() == id)
+            return row;
+    }
+    return -1;
+}
+
+void DlgPatinfo::addList(const QString& path)
+{
+    const QFileInfo file(path);
+    if (!file.isFile())
+        return;
+    // Some file systems keep no creation time; the last change is the closest stand-in and
+    // keeps the record dated (and findable by its examination date).
+    QDateTime created = file.birthTime();
+    if (!created.isValid())
+        created = file.lastModified();
+    post(QStringLiteral("INSERT INTO recd (uid,fil,dtm) VALUES (?,?,?)"),
+        { boundId(rowID), path, created.toString(QLatin1String(recordTimeFormat)) },
+        [this](bool ok, DbResponser*) {
+            if (ok)
+                load();
+        });
+}
+
+void DlgPatinfo::onSnap(QString path)
+{
+    const QFileInfo file(path);
+    if (file.isFile())
+        addList(file.absoluteFilePath());
+}
+
+void DlgPatinfo::onRecord(QStringList paths)
+{
+    for (const QString& path : qAsConst(paths))
+        onSnap(path);
+}
+
+void DlgPatinfo::onReport(QStringList paths)
+{
+    if (paths.isEmpty())
+        return;
+    DlgExport report(this);
+    report.setInfo(rowID, paths);
+    report.exec();
+}
+
+void DlgPatinfo::onListMenu(QPoint)
+{
+    if (ui->list->currentRow() >= 0)
+        popup->popup(QCursor::pos());
+}
+
+void DlgPatinfo::onDelete(bool)
+{
+    const int row = ui->list->currentRow();
+    const QLabel* thumbnail = row >= 0 ? cellLabel(row, 0) : nullptr;
+    if (!thumbnail)
+        return;
+    const unsigned long long id = thumbnail->property("id").toULongLong();
+    if (id == 0)
+        return;
+    const QString path = thumbnail->property("path").toString();
+    if (!MsgBox::ask(this, QStringLiteral("del_sure")))
+        return;
+
+    post(QStringLiteral("DELETE FROM recd WHERE rowid=?"), { boundId(id) },
+        [this, id, path](bool ok, DbResponser*) {
+            if (!ok)
+                return;
+            // The row is looked up again: a reload may have rebuilt the list meanwhile.
+            const int at = rowOfRecord(id);
+            if (at >= 0)
+                ui->list->removeRow(at);
+            QFile::remove(path);
+            QFile::remove(path + QLatin1String("-thumbnail.bmp"));
+        });
+}
+
+void DlgPatinfo::onListDoubleClicked(int row, int column)
+{
+    if (column == 3) {
+        editRemark(row);
+        return;
+    }
+    const QLabel* thumbnail = cellLabel(row, 0);
+    if (!thumbnail)
+        return;
+    const QString path = thumbnail->property("path").toString();
+    if (path.isEmpty())
+        return;
+    if (QFileInfo::exists(path))
+        DesktopOpener::open(path);
+    else
+        MsgBox::warningText(this,
+            Language::instance()->text(QStringLiteral("System"), QStringLiteral("not_found")).arg(path));
+}
+
+void DlgPatinfo::editRemark(int row)
+{
+    const QLabel* thumbnail = cellLabel(row, 0);
+    const QLabel* remark = cellLabel(row, 3);
+    if (!thumbnail || !remark)
+        return;
+    const unsigned long long id = thumbnail->property("id").toULongLong();
+    if (id == 0)
+        return;
+
+    DlgRemark editor(this);
+    editor.setText(remark->text());
+    if (editor.exec() != QDialog::Accepted)
+        return;
+    // The labels may have been rebuilt while the editor was open; only the id is kept.
+    const QString text = editor.text();
+    post(QStringLiteral("UPDATE recd SET rmk=? WHERE rowid=?"), { text, boundId(id) },
+        [this, id, text](bool ok, DbResponser*) {
+            if (!ok)
+                return;
+            const int at = rowOfRecord(id);
+            if (QLabel* label = at >= 0 ? cellLabel(at, 3) : nullptr)
+                label->setText(text);
+        });
+}

@@ -1,0 +1,26 @@
+#pragma once
+
+#include <QDialog>
+#include <QString>
+
+namespace Ui {
+class DlgRemark;
+}
+
+// Small editor for the remark of one examination record.
+class DlgRemark : public QDialog
+{
+    Q_OBJECT
+public:
+    explicit DlgRemark(QWidget* parent);
+    ~DlgRemark() override;
+
+    void setText(const QString& text);
+    QString text() const;
+
+private slots:
+    void onOK(bool checked);
+
+private:
+    Ui::DlgRemark* ui;
+};
