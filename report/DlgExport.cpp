@@ -170,8 +170,11 @@ void DlgExport::onPrintAsPDF(bool)
     if (fileName.isEmpty())
         return;
     QFile file(fileName);
+    // The message names the file, so the operator sees which one could not be written.
+    const QString notWritten
+        = Language::instance()->text(QStringLiteral("System"), QStringLiteral("not_found")).arg(fileName);
     if (!file.open(QIODevice::WriteOnly)) {
-        MsgBox::warning(this, QStringLiteral("not_found"));
+        MsgBox::warningText(this, notWritten);
         return;
     }
     {
@@ -182,5 +185,5 @@ void DlgExport::onPrintAsPDF(bool)
     file.close();
     // A full disk or a vanished medium would otherwise leave a broken file without a word.
     if (file.error() != QFileDevice::NoError)
-        MsgBox::warning(this, QStringLiteral("not_found"));
+        MsgBox::warningText(this, notWritten);
 }

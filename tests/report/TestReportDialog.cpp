@@ -252,7 +252,9 @@ private slots:
         QCOMPARE(boxes.boxes.size(), 1);
         QCOMPARE(boxes.boxes[0].kind, MsgBox::Kind::Warning);
         QCOMPARE(boxes.boxes[0].title, Language::instance()->text("System", "hint"));
-        QCOMPARE(boxes.boxes[0].text, Language::instance()->text("System", "not_found"));
+        // The warning names the file that could not be written.
+        QCOMPARE(boxes.boxes[0].text, Language::instance()->text("System", "not_found").arg(path));
+        QVERIFY(boxes.boxes[0].text.contains(path));
         QVERIFY(!QFileInfo(path).isFile());
     }
 
