@@ -7,12 +7,6 @@
 namespace {
 const QString kBtn1Key = QStringLiteral("BtnMgr/btn1");
 const QString kBtn2Key = QStringLiteral("BtnMgr/btn2");
-
-// A stored command outside the list shows as no selection rather than a wrong one.
-void selectRow(QComboBox* box, int row)
-{
-    box->setCurrentIndex(row >= 0 && row < box->count() ? row : -1);
-}
 } // namespace
 
 DlgBtnMgr::DlgBtnMgr(QWidget* parent)
@@ -23,8 +17,9 @@ DlgBtnMgr::DlgBtnMgr(QWidget* parent)
     setWindowFlag(Qt::WindowContextHelpButtonHint, false);
     {
         const AppSettings settings;
-        selectRow(ui->cbBtn1, settings.intValue(kBtn1Key, QStringLiteral("0")));
-        selectRow(ui->cbBtn2, settings.intValue(kBtn2Key, QStringLiteral("1")));
+        // A stored command outside the list shows as no selection (row -1), not a wrong one.
+        ui->cbBtn1->setCurrentIndex(settings.intValue(kBtn1Key, QStringLiteral("0")));
+        ui->cbBtn2->setCurrentIndex(settings.intValue(kBtn2Key, QStringLiteral("1")));
     }
 
     connect(ui->bnOK, &QPushButton::clicked, this, &DlgBtnMgr::onOK);
