@@ -1,6 +1,552 @@
 #include "FrmCamera.h"
+#include "ui_FrmCamera.h"
+
+#include "AppSettings.h"
+#include "CameraDevices.h"
+#include "DiskSpace.h"
+#include "DlgAbout.h"
+#include "DlgBtnMgr.h"
+#include "DlgSavePath.h"
+#include "DlgVidCtrl.h"
+#include "DlgWMarker.h"
+#include "Language.h"
+#include "LanguageMenu.h"
+#include "MsgBox.h"
+#include "SelectableImageWidget.h"
+
+#include <QActionGroup>
+#include <QCloseEvent>
+#include <QDateTime>
+#include <QDebug>
+#include <QDir>
+#include <QFileInfo>
+#include <QLabel>
+
+namespace {
+// Below this much free space a recording is refused, and a running one is stopped before
+// the disk fills up mid-file.
+constexpr qint64 kDiskLimitBytes = 524288000;
+
+// Only these camera models are offered; the match is case-sensitive.
+const char* const kSupportedModels[] = { "ZEN-LUX", "ORA-LUX", "TUBO-LUX" };
+
+int supportedModelPosition(const QString& description)
+{
+    int position = -1;
+    for (const char* model : kSupportedModels) {
+        position = description.indexOf(QLatin1String(model), 0, Qt::CaseSensitive);
+        if (position >= 0)
+            break;
+    }
+    return position;
+}
+
+QString systemText(const char* key)
+{
+    return Language::instance()->text(QStringLiteral("System"), QLatin1String(key));
+}
+
+QString timeStamp(const char* format)
+{
+    return QDateTime::currentDateTime().toString(QLatin1String(format));
+}
+} // namespace
 
 FrmCamera::FrmCamera(QWidget* opener)
-    : opener(opener)
+    : QMainWindow(nullptr)
+    , opener(opener)
+    , ui(new Ui::FrmCamera)
+    , cameraGroup(new QActionGroup(this))
+    , languageGroup(new QActionGroup(this))
 {
+    cameraGroup->setExclusive(true);
+    languageGroup->setExclusive(true);
+    ui->setupUi(this);
+    // Few pictures stay at the top of the panel instead of spreading over its height.
+    ui->verticalLayout->setAlignment(Qt::AlignTop | Qt::AlignHCenter);
+
+    connectActions();
+
+    applyWatermark();
+    connect(ui->msWmkr, &QAction::triggered, this, &FrmCamera::onSetsWmkr);
+
+    LanguageMenu::build(ui->msLang, languageGroup);
+    const QList<QAction*> languageEntries = languageGroup->actions();
+    for (QAction* entry : languageEntries)
+        entry->setParent(this);
+    connect(languageGroup, &QActionGroup::triggered, this, &FrmCamera::onLangChge);
+    connect(ui->mhAbut, &QAction::triggered, this, &FrmCamera::onHelpAbut);
+
+    buildStatusBar();
+
+    onDiskUpdate();
+    connect(&diskTimer, &QTimer::timeout, this, &FrmCamera::onDiskUpdate);
+    diskTimer.start(1000);
+
+    connect(&keyLink, &UsbCamHID::btnClicked, this, &FrmCamera::hidClicked);
+    connect(ui->video, &CamViewer::keyPressed, this, &FrmCamera::videoKeyPressed);
+    connect(ui->video, &CamViewer::dblClicked, this, &FrmCamera::videoDblClicked);
+    connect(cameraGroup, &QActionGroup::triggered, this, &FrmCamera::onCamrOpen);
+    connect(ui->bnExpt, &QPushButton::clicked, this, &FrmCamera::onExpertExpt);
+    connect(ui->bnBack, &QPushButton::clicked, this, &FrmCamera::onExpertBack);
+
+    retranslate();
+    onCamrRefr(false);
+
+    ui->sider->hide();
+    statusBar()->setVisible(true);
+    setUnifiedTitleAndToolBarOnMac(true);
+    setWindowState(Qt::WindowMaximized);
+}
+
+FrmCamera::~FrmCamera()
+{
+    // Normally closeEvent has already stopped everything; a window destroyed without being
+    // closed must still not leave the recorder reading from a deleted view.
+    diskTimer.stop();
+    recorder.stop();
+    ui->video->setGrabber(nullptr);
+    grabber.close();
+    qDeleteAll(cameraGroup->actions());
+    delete ui;
+}
+
+void FrmCamera::connectActions()
+{
+    connect(ui->mfSave, &QAction::triggered, this, &FrmCamera::onFileSave);
+    connect(ui->mfExit, &QAction::triggered, this, &FrmCamera::onFileExit);
+    connect(ui->mcRefr, &QAction::triggered, this, &FrmCamera::onCamrRefr);
+    connect(ui->mvTopm, &QAction::triggered, this, &FrmCamera::onViewTopm);
+    connect(ui->mvFull, &QAction::triggered, this, &FrmCamera::onViewFull);
+    connect(ui->mvpDeft, &QAction::triggered, this, &FrmCamera::onViewDispDeft);
+    connect(ui->mvpVert, &QAction::triggered, this, &FrmCamera::onViewDispVert);
+    connect(ui->mvpHorz, &QAction::triggered, this, &FrmCamera::onViewDispHorz);
+    connect(ui->mvpRoat0, &QAction::triggered, this, &FrmCamera::onViewDispRotate0);
+    connect(ui->mvpRoat90, &QAction::triggered, this, &FrmCamera::onViewDispRotate90);
+    connect(ui->mvpRoat180, &QAction::triggered, this, &FrmCamera::onViewDispRotate180);
+    connect(ui->mvpRoat270, &QAction::triggered, this, &FrmCamera::onViewDispRotate270);
+    connect(ui->moSnap, &QAction::triggered, this, &FrmCamera::onOptnSnap);
+    connect(ui->moRecd, &QAction::triggered, this, &FrmCamera::onOptnRecd);
+    connect(ui->moFrez, &QAction::triggered, this, &FrmCamera::onOptnFrez);
+    connect(ui->moZmin, &QAction::triggered, this, &FrmCamera::onOptnZmin);
+    connect(ui->moZout, &QAction::triggered, this, &FrmCamera::onOptnZout);
+    connect(ui->msButn, &QAction::triggered, this, &FrmCamera::onSetsButn);
+    connect(ui->msVido, &QAction::triggered, this, &FrmCamera::onSetsVido);
+}
+
+void FrmCamera::buildStatusBar()
+{
+    const auto caption = [](const char* name, const char* text) {
+        auto* label = new QLabel(QLatin1String(text));
+        label->setObjectName(QLatin1String(name));
+        return label;
+    };
+    resolutionLabel = new QLabel(QStringLiteral("1920x1080"));
+    firmwareLabel = new QLabel;
+    diskLabel = new QLabel;
+    statusBar()->addWidget(caption("sbCAM", "Camera:"), 0);
+    statusBar()->addWidget(resolutionLabel, 1);
+    statusBar()->addWidget(caption("sbHID", "Firmware:"), 0);
+    statusBar()->addWidget(firmwareLabel, 1);
+    statusBar()->addWidget(caption("sbDSK", "Disk:"), 0);
+    statusBar()->addWidget(diskLabel, 1);
+}
+
+void FrmCamera::applyWatermark()
+{
+    const AppSettings settings;
+    const int type = settings.intValue(QStringLiteral("WMarker/type"), QStringLiteral("0"));
+    ui->video->setWatermark(type == 0, settings.value(QStringLiteral("WMarker/text"), QString()),
+        settings.value(QStringLiteral("WMarker/path"), QString()));
+}
+
+void FrmCamera::setFirmware(unsigned short release)
+{
+    firmwareLabel->setText(release ? QString::asprintf("V%X.%02X", release >> 8, release & 0xFF) : QString());
+}
+
+QMap<QString, QString> FrmCamera::enumerateCameras() const
+{
+    QMap<QString, QString> cameras;
+    const QList<CameraDevices::Device> devices = CameraDevices::list();
+    for (const CameraDevices::Device& device : devices) {
+        QString key = device.first;
+        key.replace(QLatin1Char(':'), QLatin1Char('_'));
+        cameras.insert(key, device.second);
+    }
+    return cameras;
+}
+
+void FrmCamera::retranslate()
+{
+    LanguageMenu::retranslateChain(this, opener);
+    const QString cameraTitle = Language::instance()->text(objectName(), QStringLiteral("mcName"));
+    const QList<QAction*> cameras = cameraGroup->actions();
+    for (QAction* camera : cameras)
+        camera->setText(cameraTitle);
+    ui->video->setOverlayTexts(systemText("vFreeze"), systemText("vSnapshot"), systemText("vWBalance"));
+}
+
+void FrmCamera::onFileSave(bool)
+{
+    DlgSavePath dialog(this);
+    dialog.exec();
+}
+
+void FrmCamera::onFileExit(bool)
+{
+    close();
+}
+
+void FrmCamera::onCamrRefr(bool)
+{
+    setFirmware(keyLink.openDevices());
+
+    const QList<QAction*> previous = cameraGroup->actions();
+    for (QAction* entry : previous) {
+        cameraGroup->removeAction(entry);
+        ui->mCams->removeAction(entry);
+        entry->deleteLater();
+    }
+
+    const QString cameraTitle = Language::instance()->text(objectName(), QStringLiteral("mcName"));
+    const QMap<QString, QString> cameras = enumerateCameras();
+    bool currentFound = false;
+    for (auto it = cameras.cbegin(); it != cameras.cend(); ++it) {
+        const int position = supportedModelPosition(it.value());
+        if (position < 0) {
+            qDebug().noquote() << "indexof:" << position << it.key() << it.value();
+            continue;
+        }
+        auto* entry = new QAction(cameraTitle, nullptr);
+        entry->setData(it.key());
+        entry->setCheckable(true);
+        if (it.key() == currentCamera) {
+            entry->setChecked(true);
+            currentFound = true;
+        }
+        ui->mCams->addAction(entry);
+        cameraGroup->addAction(entry);
+    }
+
+    // A camera that is still present keeps running; a vanished one is replaced by the first
+    // offered camera, or, with none left, kept (and shows nothing) until one is chosen.
+    if (!currentFound && !cameraGroup->actions().isEmpty())
+        cameraGroup->actions().constFirst()->trigger();
+}
+
+void FrmCamera::onCamrOpen(QAction* action)
+{
+    ui->video->setGrabber(nullptr);
+    grabber.close();
+    currentCamera = action ? action->data().toString() : QString();
+    const QByteArray deviceKey = currentCamera.toLatin1();
+    grabber.open(deviceKey.constData());
+    ui->video->setGrabber(&grabber);
+}
+
+void FrmCamera::onViewTopm(bool checked)
+{
+    setWindowFlag(Qt::WindowStaysOnTopHint, checked);
+    show();
+}
+
+void FrmCamera::onViewFull(bool)
+{
+    if (isFullScreen()) {
+        showNormal();
+        ui->sider->setVisible(examMode);
+        menuBar()->show();
+        statusBar()->show();
+    } else {
+        showFullScreen();
+        ui->sider->hide();
+        menuBar()->hide();
+        statusBar()->hide();
+    }
+    ui->mvFull->setChecked(isFullScreen());
+}
+
+QList<QAction*> FrmCamera::flipActions() const
+{
+    return { ui->mvpDeft, ui->mvpVert, ui->mvpHorz };
+}
+
+QList<QAction*> FrmCamera::rotationActions() const
+{
+    return { ui->mvpRoat0, ui->mvpRoat90, ui->mvpRoat180, ui->mvpRoat270 };
+}
+
+void FrmCamera::checkOnly(QAction* chosen, const QList<QAction*>& set)
+{
+    for (QAction* action : set)
+        action->setChecked(action == chosen);
+}
+
+void FrmCamera::onViewDispDeft(bool)
+{
+    ui->video->setFlip(true, false);
+    checkOnly(ui->mvpDeft, flipActions());
+}
+
+void FrmCamera::onViewDispVert(bool)
+{
+    ui->video->setFlip(false, false);
+    checkOnly(ui->mvpVert, flipActions());
+}
+
+void FrmCamera::onViewDispHorz(bool)
+{
+    ui->video->setFlip(false, true);
+    checkOnly(ui->mvpHorz, flipActions());
+}
+
+void FrmCamera::onViewDispRotate0(bool)
+{
+    ui->video->setRotation(0.0);
+    checkOnly(ui->mvpRoat0, rotationActions());
+}
+
+void FrmCamera::onViewDispRotate90(bool)
+{
+    ui->video->setRotation(90.0);
+    checkOnly(ui->mvpRoat90, rotationActions());
+}
+
+void FrmCamera::onViewDispRotate180(bool)
+{
+    ui->video->setRotation(180.0);
+    checkOnly(ui->mvpRoat180, rotationActions());
+}
+
+void FrmCamera::onViewDispRotate270(bool)
+{
+    ui->video->setRotation(270.0);
+    checkOnly(ui->mvpRoat270, rotationActions());
+}
+
+QString FrmCamera::captureFolder(QWidget* parent)
+{
+    QString folder = AppSettings().value(QStringLiteral("SavePath/path"), QString());
+    if (folder.isEmpty()) {
+        folder = QDir::cleanPath(QDir::current().absolutePath() + QStringLiteral("/Capture"));
+        if (!QFileInfo::exists(folder))
+            QDir::current().mkdir(QStringLiteral("Capture"));
+    }
+    // File names are appended directly, so a hand-edited folder without the separator
+    // would otherwise put captures beside the folder instead of into it.
+    if (!folder.endsWith(QLatin1Char('/')))
+        folder += QLatin1Char('/');
+    if (QFileInfo(folder).isDir())
+        return folder;
+    if (parent)
+        MsgBox::information(parent, QStringLiteral("dir_err"));
+    return QString();
+}
+
+bool FrmCamera::takeSnapshot()
+{
+    const QString folder = captureFolder(this);
+    if (folder.isEmpty())
+        return false;
+    const QString path = folder + timeStamp("yyyyMMddhhmmsszzz") + QStringLiteral(".bmp");
+    if (!recorder.snapshot(ui->video, path))
+        return false;
+    // The side panel is shown only in examination mode outside full screen; pictures taken
+    // while it is hidden go to the folder only.
+    if (ui->sider->isVisibleTo(this)) {
+        addCapturedItem(path);
+        emit snap(path);
+    }
+    return true;
+}
+
+void FrmCamera::onOptnSnap(bool)
+{
+    takeSnapshot();
+}
+
+void FrmCamera::startRecording()
+{
+    // Not recording until the recorder runs: the disk watch keeps ticking while a message
+    // box below is open and must not take this for a running recording.
+    ui->moRecd->setChecked(false);
+    const QString folder = captureFolder(this);
+    if (folder.isEmpty())
+        return;
+    if (DiskSpace::freeBytes(folder) < kDiskLimitBytes) {
+        MsgBox::warning(this, QStringLiteral("disk_mins"));
+        return;
+    }
+    const QString path = folder + timeStamp("yyyyMMddhhmmss") + QStringLiteral(".mp4");
+    if (recorder.start(ui->video, path))
+        ui->moRecd->setChecked(true);
+}
+
+void FrmCamera::stopRecording()
+{
+    const QStringList files = recorder.stop();
+    if (!files.isEmpty())
+        emit record(files);
+}
+
+void FrmCamera::onOptnRecd(bool checked)
+{
+    if (checked)
+        startRecording();
+    else
+        stopRecording();
+}
+
+void FrmCamera::onOptnFrez(bool checked)
+{
+    if (checked)
+        takeSnapshot();
+    ui->video->setFreeze(checked);
+}
+
+void FrmCamera::onOptnZmin(bool)
+{
+    ui->video->zoomStep(true);
+}
+
+void FrmCamera::onOptnZout(bool)
+{
+    ui->video->zoomStep(false);
+}
+
+void FrmCamera::hidClicked(int id)
+{
+    if (id != 1 && id != 2) {
+        ui->video->showWhiteBalanceLabel();
+        return;
+    }
+    // Read on every press, so a new assignment in the key control dialog applies at once.
+    const QString key = id == 1 ? QStringLiteral("BtnMgr/btn1") : QStringLiteral("BtnMgr/btn2");
+    const int command = AppSettings().intValue(key, QString::number(id != 1));
+    const QList<QAction*> commands = { ui->moSnap, ui->moRecd, ui->moFrez, ui->moZmin, ui->moZout };
+    if (command >= 0 && command < commands.size())
+        commands.at(command)->trigger();
+}
+
+void FrmCamera::videoKeyPressed(int key)
+{
+    if (key == Qt::Key_F12 || key == Qt::Key_Escape)
+        ui->mvFull->trigger();
+    else if (key == Qt::Key_Space)
+        ui->moFrez->trigger();
+}
+
+void FrmCamera::videoDblClicked()
+{
+    ui->mvFull->trigger();
+}
+
+void FrmCamera::onDiskUpdate()
+{
+    // Each report stops the recording before its message box opens: the box is modal and
+    // the timer keeps ticking, so the next tick must find nothing left to report.
+    if (grabber.takeGrabError()) {
+        if (ui->moRecd->isChecked())
+            ui->moRecd->trigger();
+        MsgBox::warning(this, QStringLiteral("grab_eror"));
+    }
+    const qint64 freeBytes = DiskSpace::freeBytes(captureFolder(nullptr));
+    if (freeBytes < kDiskLimitBytes && ui->moRecd->isChecked()) {
+        ui->moRecd->trigger();
+        MsgBox::warning(this, QStringLiteral("disk_full"));
+    }
+    diskLabel->setText(DiskSpace::freeText(freeBytes));
+}
+
+void FrmCamera::onSetsButn(bool)
+{
+    DlgBtnMgr dialog(this);
+    dialog.exec();
+}
+
+void FrmCamera::onSetsVido(bool)
+{
+    DlgVidCtrl::openFor(
+        this, currentCamera, Language::instance()->text(objectName(), QStringLiteral("mcName")));
+}
+
+void FrmCamera::onSetsWmkr(bool)
+{
+    DlgWMarker dialog(this);
+    if (dialog.exec() == QDialog::Accepted)
+        applyWatermark();
+}
+
+void FrmCamera::onLangChge(QAction* action)
+{
+    if (LanguageMenu::load(action))
+        retranslate();
+}
+
+void FrmCamera::onHelpAbut(bool)
+{
+    DlgAbout dialog(this);
+    dialog.exec();
+}
+
+void FrmCamera::enterExamination(const QString& heading, const QStringList& pictures)
+{
+    examMode = true;
+    ui->sider->setVisible(true);
+    for (const QString& path : pictures) {
+        if (!path.isEmpty())
+            addCapturedItem(path);
+    }
+    ui->lbName->setText(heading);
+}
+
+void FrmCamera::addCapturedItem(const QString& path)
+{
+    auto* box = new SelectableImageWidget;
+    box->setImage(path);
+    box->setCheckable(true);
+    box->setChecked(false);
+    box->setFixedSize(162, 108);
+    box->setProperty("path", path);
+    ui->verticalLayout->addWidget(box);
+}
+
+void FrmCamera::onExpertExpt(bool)
+{
+    QStringList paths;
+    const QObjectList children = ui->body->children();
+    for (QObject* child : children) {
+        auto* box = qobject_cast<SelectableImageWidget*>(child);
+        if (!box || !box->isChecked())
+            continue;
+        const QString path = box->property("path").toString();
+        if (!path.isEmpty() && QFileInfo(path).isFile())
+            paths << path;
+    }
+    if (paths.isEmpty()) {
+        MsgBox::warning(this, QStringLiteral("sel_none"));
+    } else if (paths.size() > 4) {
+        MsgBox::warning(this, QStringLiteral("sel_4_max"));
+    } else {
+        close();
+        emit report(paths);
+    }
+}
+
+void FrmCamera::onExpertBack(bool)
+{
+    close();
+}
+
+void FrmCamera::closeEvent(QCloseEvent* event)
+{
+    event->accept();
+    if (ui->moRecd->isChecked())
+        ui->moRecd->trigger();
+    diskTimer.stop();
+    ui->video->setGrabber(nullptr);
+    grabber.close();
+    if (opener)
+        opener->show();
 }

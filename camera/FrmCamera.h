@@ -1,14 +1,108 @@
 #pragma once
 
-#include <QMainWindow>
+#include "CamGrabber.h"
+#include "CamRecorder.h"
+#include "UsbCamHID.h"
 
-// Placeholder until the camera window lands.
+#include <QMainWindow>
+#include <QMap>
+#include <QString>
+#include <QStringList>
+#include <QTimer>
+
+class QAction;
+class QActionGroup;
+class QLabel;
+
+namespace Ui {
+class FrmCamera;
+}
+
+// The camera window: live picture, device choice, captures and, in examination mode, the
+// side panel of the patient's pictures. It owns the whole video pipeline. Checkable actions
+// (record, freeze, full screen) hold the window's state, so every source of a command
+// triggers the action rather than calling its slot.
 class FrmCamera : public QMainWindow
 {
     Q_OBJECT
 public:
     explicit FrmCamera(QWidget* opener);
+    ~FrmCamera() override;
+
+    // Shows the side panel with the heading and the patient's existing pictures.
+    void enterExamination(const QString& heading, const QStringList& pictures);
+    // Appends one selectable picture box to the side panel.
+    void addCapturedItem(const QString& path);
+    // Applies the current language to this window, its opener chain and the texts the
+    // window looks up itself.
+    void retranslate();
+    // The folder captures go to, or empty text when it does not exist (reported to the
+    // user when a parent is given).
+    static QString captureFolder(QWidget* parent);
+
+signals:
+    void snap(const QString& path);
+    void record(const QStringList& files);
+    void report(const QStringList& paths);
+
+private slots:
+    void onDiskUpdate();
+    void hidClicked(int id);
+    void videoKeyPressed(int key);
+    void videoDblClicked();
+    void onFileSave(bool checked);
+    void onFileExit(bool checked);
+    void onCamrRefr(bool checked);
+    void onCamrOpen(QAction* action);
+    void onViewTopm(bool checked);
+    void onViewFull(bool checked);
+    void onViewDispDeft(bool checked);
+    void onViewDispVert(bool checked);
+    void onViewDispHorz(bool checked);
+    void onViewDispRotate0(bool checked);
+    void onViewDispRotate90(bool checked);
+    void onViewDispRotate180(bool checked);
+    void onViewDispRotate270(bool checked);
+    void onOptnSnap(bool checked);
+    void onOptnRecd(bool checked);
+    void onOptnFrez(bool checked);
+    void onOptnZmin(bool checked);
+    void onOptnZout(bool checked);
+    void onSetsButn(bool checked);
+    void onSetsVido(bool checked);
+    void onSetsWmkr(bool checked);
+    void onLangChge(QAction* action);
+    void onHelpAbut(bool checked);
+    void onExpertExpt(bool checked);
+    void onExpertBack(bool checked);
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
 
 private:
+    QMap<QString, QString> enumerateCameras() const;
+    void connectActions();
+    void buildStatusBar();
+    void applyWatermark();
+    void setFirmware(unsigned short release);
+    bool takeSnapshot();
+    void startRecording();
+    void stopRecording();
+    void checkOnly(QAction* chosen, const QList<QAction*>& set);
+    QList<QAction*> flipActions() const;
+    QList<QAction*> rotationActions() const;
+
+    bool examMode = false;
     QWidget* opener = nullptr;
+    Ui::FrmCamera* ui = nullptr;
+    QLabel* resolutionLabel = nullptr;
+    QLabel* firmwareLabel = nullptr;
+    QLabel* diskLabel = nullptr;
+    QTimer diskTimer;
+    UsbCamHID keyLink;
+    CamGrabber grabber;
+    CamRecorder recorder { 20 };
+    QString currentCamera;
+    QActionGroup* cameraGroup = nullptr;
+    QActionGroup* languageGroup = nullptr;
 };
