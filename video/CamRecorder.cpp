@@ -1,1 +1,250 @@
 #include "CamRecorder.h"
+
+#include "CamViewer.h"
+#include "SegmentWriter.h"
+
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <QImage>
+#include <QMutexLocker>
+#include <QPointer>
+
+extern "C" {
+#include <libavutil/frame.h>
+#include <libswscale/swscale.h>
+}
+
+#include <algorithm>
+
+namespace {
+constexpr qint64 MsPerMinute = 60000;
+constexpr int NoFrameSleepMs = 3;
+constexpr int FailedEncodeSleepMs = 3;
+constexpr int StopPollMs = 5;
+// The recording thread sleeps off what one pass took beyond this...
+constexpr qint64 PacingMs = 25;
+// ...but never more than one camera frame interval allows: the time spent waiting for a
+// picture counts into a pass, and sleeping off a camera or GUI stall would lose the first
+// second of pictures after it.
+constexpr qint64 MaxPacingSleepMs = 1000 / 30 - PacingMs;
+constexpr int SnapshotTries = 30;
+constexpr int SnapshotRetrySleepUs = 5;
+constexpr double ThumbnailScale = 0.1;
+} // namespace
+
+CamRecorder::CamRecorder(int segmentMinutes)
+    : m_segmentMs(qint64(segmentMinutes) * MsPerMinute)
+{ }
+
+CamRecorder::~CamRecorder()
+{
+    stop();
+}
+
+void CamRecorder::setSegmentMs(qint64 segmentMs)
+{
+    m_segmentMs = std::max<qint64>(0, segmentMs);
+}
+
+void CamRecorder::setFrameObserver(FrameObserver observer)
+{
+    m_frameObserver = std::move(observer);
+}
+
+QString CamRecorder::segmentName(const QString& baseName, int counter)
+{
+    const QString suffix = QString::asprintf("-%03d", counter);
+    // Only a "." inside the file's own name starts an extension, never one in a folder name.
+    const int nameStart = baseName.lastIndexOf(QLatin1Char('/')) + 1;
+    const int dot = baseName.lastIndexOf(QLatin1Char('.'));
+    if (dot >= nameStart + 1)
+        return baseName.left(dot) + suffix + baseName.mid(dot);
+    return baseName + suffix;
+}
+
+bool CamRecorder::start(CamViewer* viewer, const QString& fileName)
+{
+    if (!viewer || fileName.isEmpty())
+        return false;
+    if (viewer->sourceWidth() < 1 || viewer->sourceHeight() < 1)
+        return false;
+    stop();
+    m_viewer = viewer;
+    m_segmentCounter = 0;
+    m_baseFileName = fileName;
+    m_files.clear();
+    ++m_recordingId;
+    return openFile(m_baseFileName, false);
+}
+
+bool CamRecorder::openFile(const QString& fileName, bool continuation)
+{
+    std::unique_ptr<SegmentWriter> writer
+        = SegmentWriter::open(fileName.toLocal8Bit(), m_viewer->sourceWidth(), m_viewer->sourceHeight());
+    if (!writer)
+        return false;
+    m_running = true;
+    m_writer = std::move(writer);
+    // Listed before the thread starts: the thread names the thumbnail after it.
+    m_files.append(fileName);
+    if (!continuation) {
+        m_viewer->setRecording(true);
+        QThread::start();
+    }
+    return true;
+}
+
+void CamRecorder::run()
+{
+    for (;;) {
+        const bool rollOver = recordSegment();
+        // The lock stays held from closing one segment until the next is open, so a
+        // snapshot never takes a frame of a file that is being closed.
+        QMutexLocker locker(&m_lock);
+        m_lastEncoded.reset();
+        m_writer->finish();
+        m_writer.reset();
+        if (!rollOver)
+            return;
+        ++m_segmentCounter;
+        if (!openFile(segmentName(m_baseFileName, m_segmentCounter), true)) {
+            switchIndicatorOffLater();
+            return;
+        }
+    }
+}
+
+bool CamRecorder::recordSegment()
+{
+    const qint64 segmentMs = m_segmentMs;
+    const QString thumbnailName = m_files.last() + QStringLiteral("-thumbnail.bmp");
+    QElapsedTimer frameClock;
+    QElapsedTimer segmentClock;
+    frameClock.start();
+    segmentClock.start();
+    QElapsedTimer encodeClock;
+    bool thumbnailDone = false;
+    int64_t frameIndex = 0;
+    bool rollOver = false;
+
+    while (m_running) {
+        ffmpeg::FramePtr frame(m_viewer->takeLastFrame());
+        if (!frame) {
+            msleep(NoFrameSleepMs);
+            continue;
+        }
+        if (!thumbnailDone)
+            saveFrame(frame.get(), thumbnailName, ThumbnailScale);
+
+        frame->pts = frameIndex;
+        encodeClock.start();
+        if (!m_writer->encode(frame.get())) {
+            thumbnailDone = true;
+            frame.reset();
+            msleep(FailedEncodeSleepMs);
+            continue;
+        }
+        const qint64 encodeNs = encodeClock.nsecsElapsed();
+        {
+            QMutexLocker locker(&m_lock);
+            m_lastEncoded = std::move(frame);
+        }
+        if (m_frameObserver)
+            m_frameObserver(encodeNs);
+
+        const qint64 excessMs = frameClock.elapsed() - PacingMs;
+        if (excessMs > 0)
+            msleep(std::min(excessMs, MaxPacingSleepMs));
+        frameClock.start();
+
+        if (segmentMs != 0 && segmentClock.elapsed() > segmentMs) {
+            rollOver = true;
+            break;
+        }
+        thumbnailDone = true;
+        ++frameIndex;
+    }
+    return rollOver;
+}
+
+void CamRecorder::switchIndicatorOffLater()
+{
+    // The view's blink timer belongs to the GUI thread: switch it off there, and only if
+    // no newer recording has switched it on in the meantime.
+    const int recordingId = m_recordingId;
+    QPointer<CamViewer> viewer(m_viewer);
+    QMetaObject::invokeMethod(
+        this,
+        [this, recordingId, viewer] {
+            if (viewer && recordingId == m_recordingId)
+                viewer->setRecording(false);
+        },
+        Qt::QueuedConnection);
+}
+
+QStringList CamRecorder::stop()
+{
+    if (!m_running)
+        return {};
+    m_running = false;
+    m_viewer->setRecording(false);
+    while (!isFinished())
+        msleep(StopPollMs);
+    return m_files;
+}
+
+bool CamRecorder::snapshot(CamViewer* viewer, const QString& fileName)
+{
+    if (!viewer || fileName.isEmpty())
+        return false;
+    ffmpeg::FramePtr frame;
+    // After a failed roll-over the thread has ended and no frame is encoded any more: the
+    // view is the source again.
+    if (m_running && isRunning()) {
+        QMutexLocker locker(&m_lock);
+        frame = std::move(m_lastEncoded);
+    } else {
+        for (int i = 0; i < SnapshotTries && !frame; ++i) {
+            frame.reset(viewer->takeLastFrame());
+            if (!frame)
+                usleep(SnapshotRetrySleepUs);
+        }
+    }
+    if (!frame)
+        return false;
+    const bool saved = saveFrame(frame.get(), fileName, 1.0);
+    if (saved)
+        viewer->showSnapshotLabel();
+    return saved;
+}
+
+bool CamRecorder::saveFrame(const AVFrame* frame, const QString& fileName, double scale)
+{
+    if (!frame || fileName.isEmpty() || !(scale > 0))
+        return false;
+    const int width = int(frame->width * scale);
+    const int height = int(frame->height * scale);
+    if (width < 1 || height < 1 || frame->width < 1 || frame->height < 1)
+        return false;
+
+    ffmpeg::FramePtr rgb(av_frame_alloc());
+    if (!rgb)
+        return false;
+    rgb->format = AV_PIX_FMT_RGB24;
+    rgb->width = width;
+    rgb->height = height;
+    if (av_frame_get_buffer(rgb.get(), 32) < 0)
+        return false;
+
+    const AVPixelFormat sourceFormat = frame->format >= 0 ? AVPixelFormat(frame->format) : AV_PIX_FMT_YUV420P;
+    ffmpeg::SwsContextPtr scaler(sws_getContext(frame->width, frame->height, sourceFormat, width, height,
+        AV_PIX_FMT_RGB24, SWS_FAST_BILINEAR, nullptr, nullptr, nullptr));
+    if (!scaler)
+        return false;
+    if (sws_scale(scaler.get(), frame->data, frame->linesize, 0, frame->height, rgb->data, rgb->linesize)
+        != height)
+        return false;
+
+    const QImage image(rgb->data[0], width, height, rgb->linesize[0], QImage::Format_RGB888);
+    return image.save(fileName);
+}

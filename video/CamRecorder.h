@@ -1,15 +1,19 @@
 #pragma once
 
+#include "FfmpegPtr.h"
+
 #include <QMutex>
 #include <QString>
 #include <QStringList>
 #include <QThread>
 
-struct AVCodecContext;
-struct AVFormatContext;
+#include <atomic>
+#include <functional>
+#include <memory>
+
 struct AVFrame;
-struct AVStream;
 class CamViewer;
+class SegmentWriter;
 
 // Records the view's frames as H.264 in fragmented MP4 segments (with thumbnails) on a
 // thread of its own, and writes full-size snapshots on the caller's thread.
@@ -27,6 +31,34 @@ public:
     bool snapshot(CamViewer* viewer, const QString& fileName);
     static bool saveFrame(const AVFrame* frame, const QString& fileName, double scale);
 
+    // The name of segment `counter` (1, 2, ...) of a recording started as baseName.
+    static QString segmentName(const QString& baseName, int counter);
+
+    // Bench aid: called on the recording thread after each frame went through the encoder
+    // and muxer, with the nanoseconds that took. Set it while not recording.
+    using FrameObserver = std::function<void(qint64 encodeNs)>;
+    void setFrameObserver(FrameObserver observer);
+
 protected:
     void run() override;
+
+private:
+    bool openFile(const QString& fileName, bool continuation);
+    // Feeds the open segment until stop or until its time is up; true for a roll-over.
+    bool recordSegment();
+    void switchIndicatorOffLater();
+
+    std::atomic<bool> m_running { false };
+    std::atomic<qint64> m_segmentMs;
+    int m_segmentCounter = 0;
+    QString m_baseFileName;
+    QStringList m_files;
+    CamViewer* m_viewer = nullptr;
+    std::unique_ptr<SegmentWriter> m_writer;
+    // Guards the last encoded frame; held while a segment is closed and the next opened.
+    QMutex m_lock;
+    ffmpeg::FramePtr m_lastEncoded;
+    // Counts recordings, so a late indicator switch-off cannot hit a newer recording.
+    int m_recordingId = 0;
+    FrameObserver m_frameObserver;
 };
