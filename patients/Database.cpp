@@ -161,6 +161,9 @@ bool Database::open(const DbParams& params, QString* error)
         close();
         return false;
     }
+    // The patient list reads the newest record of every patient: random reads across recd
+    // that SQLite's default 2 MB page cache cannot hold at clinic scale.
+    probe.exec(QStringLiteral("PRAGMA cache_size=-32768"));
     return true;
 }
 
