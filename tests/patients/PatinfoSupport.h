@@ -1,90 +1,87 @@
 #pragma once
 
-// Helpers shared by the patient dialog tests: a second connection on the same system.db to
-// arrange and inspect rows, and small picture files.
+// Helpers of the patient dialog tests: a second connection on the same system.db to arrange
+// and inspect rows, picture files, and the dialog's widgets by object name.
 
 #include "Database.h"
+#include "DlgPatinfo.h"
 
-#include <QColor>
 #include <QDir>
-#include <QFileInfo>
 #include <QImage>
+#include <QSignalSpy>
 #include <QSqlDatabase>
-#include <QSqlError>
 #include <QSqlQuery>
 #include <QSqlRecord>
 #include <QTest>
-#include <QVariantList>
 
 namespace PatinfoSupport {
 
-inline QSqlDatabase checkDb()
+inline QSqlQuery run(const QString& sql, const QVariantList& binds = {})
 {
-    const QString name = QStringLiteral("check");
-    if (!QSqlDatabase::contains(name)) {
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
-        db.setDatabaseName(QStringLiteral("./system.db"));
-        db.open();
-    }
-    return QSqlDatabase::database(name);
+    QSqlQuery query(QSqlDatabase::database(QStringLiteral("check")));
+    query.prepare(sql);
+    for (const QVariant& value : binds)
+        query.addBindValue(value);
+    query.exec();
+    return query;
 }
 
 // Opens the service and the check connection, and waits until the service has created
 // its tables (its statements run later, from the event loop).
 inline bool openDatabases()
 {
-    if (!Database::instance() || !checkDb().isOpen())
-        return false;
-    return QTest::qWaitFor([] { return checkDb().tables().contains(QStringLiteral("recd")); });
+    QSqlDatabase check = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("check"));
+    check.setDatabaseName(QStringLiteral("./system.db"));
+    return Database::instance() && check.open()
+        && QTest::qWaitFor([&check] { return check.tables().contains(QStringLiteral("recd")); });
 }
 
-inline QSqlQuery run(const QString& sql, const QVariantList& binds = {})
-{
-    QSqlQuery query(checkDb());
-    query.prepare(sql);
-    for (const QVariant& value : binds)
-        query.addBindValue(value);
-    if (!query.exec())
-        qWarning("check query failed: %s", qPrintable(query.lastError().text()));
-    return query;
-}
-
-inline qlonglong insertPatient(const QString& first, const QString& last, int sex = 0,
-    const QString& birthday = QStringLiteral("1980/01/02"))
-{
-    QSqlQuery query = run(QStringLiteral("INSERT INTO user (fnam,lnam,sex,bday) VALUES (?,?,?,?)"),
-        { first, last, sex, birthday });
-    return query.lastInsertId().toLongLong();
-}
-
-inline qlonglong insertRecord(qlonglong patient, const QString& path, const QString& remark = QString())
-{
-    QSqlQuery query = run(QStringLiteral("INSERT INTO recd (uid,fil,dtm,rmk) VALUES (?,?,?,?)"),
-        { patient, path, QStringLiteral("2024/03/04 05:06:07"),
-            remark.isNull() ? QVariant() : QVariant(remark) });
-    return query.lastInsertId().toLongLong();
-}
-
-// The named columns of one row, or an empty record when there is none.
+// The first row of a query; value(0) of an empty record is invalid.
 inline QSqlRecord row(const QString& sql, const QVariantList& binds = {})
 {
     QSqlQuery query = run(sql, binds);
     return query.next() ? query.record() : QSqlRecord();
 }
 
-inline int count(const QString& sql, const QVariantList& binds = {})
+inline qlonglong insertPatient(const QString& first, const QString& last)
 {
-    QSqlQuery query = run(sql, binds);
-    return query.next() ? query.value(0).toInt() : -1;
+    return run(
+        QStringLiteral("INSERT INTO user (fnam,lnam,sex,bday) VALUES (?,?,0,'1980/01/02')"), { first, last })
+        .lastInsertId()
+        .toLongLong();
 }
 
-inline QString writePicture(const QString& path, const QSize& size, const QColor& colour)
+inline qlonglong insertRecord(qlonglong patient, const QString& path, const QVariant& remark = {})
 {
-    QFileInfo(path).absoluteDir().mkpath(QStringLiteral("."));
+    return run(QStringLiteral("INSERT INTO recd (uid,fil,dtm,rmk) VALUES (?,?,'2024/03/04 05:06:07',?)"),
+        { patient, path, remark })
+        .lastInsertId()
+        .toLongLong();
+}
+
+inline QString writePicture(const QString& path, const QSize& size, Qt::GlobalColor colour)
+{
+    QDir().mkpath(QFileInfo(path).absolutePath());
     QImage image(size, QImage::Format_RGB32);
     image.fill(colour);
     image.save(path, "BMP");
     return QFileInfo(path).absoluteFilePath();
+}
+
+template <typename T = QWidget> T* child(QObject* parent, const char* name)
+{
+    T* found = parent->findChild<T*>(QLatin1String(name));
+    if (!found)
+        qFatal("no child %s", name);
+    return found;
+}
+
+// Shows the stored patient and waits for its records list.
+inline bool openPatient(DlgPatinfo& dialog, qlonglong patient)
+{
+    QSignalSpy loaded(&dialog, &DlgPatinfo::recordsLoaded);
+    dialog.setRowID(quint64(patient));
+    return loaded.wait();
 }
 
 } // namespace PatinfoSupport

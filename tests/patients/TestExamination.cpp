@@ -6,7 +6,6 @@
 #include "CamViewer.h"
 #include "CameraDevices.h"
 #include "DiskSpace.h"
-#include "DlgPatinfo.h"
 #include "FrmCamera.h"
 #include "PatinfoSupport.h"
 #include "SelectableImageWidget.h"
@@ -15,39 +14,24 @@
 #include <QAction>
 #include <QLabel>
 #include <QPointer>
-#include <QPushButton>
 #include <QTableWidget>
 
 using namespace PatinfoSupport;
 
 namespace {
-QTableWidget* listOf(DlgPatinfo& dialog)
+// The file name and thumbnail size of every listed record.
+QStringList listed(DlgPatinfo& dialog)
 {
-    return dialog.findChild<QTableWidget*>(QStringLiteral("list"));
-}
-
-QString fileNameAt(DlgPatinfo& dialog, int row)
-{
-    return qobject_cast<QLabel*>(listOf(dialog)->cellWidget(row, 1))->text();
-}
-
-QImage thumbnailAt(DlgPatinfo& dialog, int row)
-{
-    return qobject_cast<QLabel*>(listOf(dialog)->cellWidget(row, 0))->pixmap(Qt::ReturnByValue).toImage();
-}
-
-FrmCamera* openCamera()
-{
-    const QWidgetList windows = QApplication::topLevelWidgets();
-    for (QWidget* window : windows)
-        if (auto* camera = qobject_cast<FrmCamera*>(window); camera && camera->isVisible())
-            return camera;
-    return nullptr;
-}
-
-QAction* action(FrmCamera* camera, const char* name)
-{
-    return camera->findChild<QAction*>(QLatin1String(name));
+    auto* list = child<QTableWidget>(&dialog, "list");
+    QStringList rows;
+    for (int row = 0; row < list->rowCount(); ++row) {
+        const QSize size = qobject_cast<QLabel*>(list->cellWidget(row, 0))->pixmap(Qt::ReturnByValue).size();
+        rows << QStringLiteral("%1 %2x%3")
+                    .arg(qobject_cast<QLabel*>(list->cellWidget(row, 1))->text().section(QLatin1Char('.'), 1))
+                    .arg(size.width())
+                    .arg(size.height());
+    }
+    return rows;
 }
 } // namespace
 
@@ -59,8 +43,8 @@ private slots:
     {
         TestSupport::copyShippedLanguages();
         QVERIFY(openDatabases());
-        // The hardware boundary: one supported camera whose stream is a lavfi test picture,
-        // and plenty of free disk space.
+        // The hardware boundary: one supported camera streaming a lavfi test picture, and
+        // plenty of free disk space.
         CameraDevices::setSource([] {
             return QList<CameraDevices::Device> { { QStringLiteral("/dev/video0"),
                 QStringLiteral("ZEN-LUX HD") } };
@@ -81,67 +65,54 @@ private slots:
         insertRecord(patient, writePicture(QStringLiteral("Capture/scan.BMP"), { 64, 36 }, Qt::gray));
         DlgPatinfo dialog(nullptr);
         dialog.show();
-        {
-            QSignalSpy loaded(&dialog, &DlgPatinfo::recordsLoaded);
-            dialog.setRowID(quint64(patient));
-            QVERIFY(loaded.wait());
-        }
+        QVERIFY(openPatient(dialog, patient));
 
-        QTest::mouseClick(dialog.findChild<QPushButton*>(QStringLiteral("bnNew")), Qt::LeftButton);
-        QPointer<FrmCamera> camera = openCamera();
-        QVERIFY(camera);
+        QTest::mouseClick(child(&dialog, "bnNew"), Qt::LeftButton);
+        QPointer<FrmCamera> camera = qobject_cast<FrmCamera*>(QApplication::activeModalWidget());
+        QVERIFY(camera && camera->isVisible());
         QCOMPARE(camera->windowModality(), Qt::ApplicationModal);
         QVERIFY(camera->testAttribute(Qt::WA_DeleteOnClose));
-        QCOMPARE(camera->findChild<QLabel*>(QStringLiteral("lbName"))->text(), QStringLiteral("AbCd"));
+        QCOMPARE(child<QLabel>(camera, "lbName")->text(), QStringLiteral("AbCd"));
         // Only the patient's pictures go to the side panel.
-        QStringList panel;
-        const auto boxesShown = camera->findChildren<SelectableImageWidget*>();
-        for (const SelectableImageWidget* box : boxesShown)
-            panel << box->property("path").toString();
-        QCOMPARE(panel, QStringList { earlier });
+        const auto panel = camera->findChildren<SelectableImageWidget*>();
+        QCOMPARE(panel.size(), 1);
+        QCOMPARE(panel.at(0)->property("path").toString(), earlier);
 
-        CamViewer* view = camera->findChild<CamViewer*>();
-        QVERIFY(view);
+        auto* view = camera->findChild<CamViewer*>();
         int frames = 0;
         view->setPresentHook([&frames](const AVFrame*) { ++frames; });
-        QVERIFY(QTest::qWaitFor([&] { return frames >= 3; }, 10000));
+        const auto waitFrames = [&frames](int more) {
+            const int target = frames + more;
+            return QTest::qWaitFor([&] { return frames >= target; }, 10000);
+        };
+        QVERIFY(waitFrames(3));
 
-        // A snapshot.
+        const QStringList before = listed(dialog);
         QSignalSpy loaded(&dialog, &DlgPatinfo::recordsLoaded);
-        action(camera, "moSnap")->trigger();
+        child<QAction>(camera, "moSnap")->trigger();
         QVERIFY(loaded.wait());
-        QCOMPARE(listOf(dialog)->rowCount(), 4);
-        QVERIFY(fileNameAt(dialog, 3).endsWith(QLatin1String(".bmp")));
-        QCOMPARE(thumbnailAt(dialog, 3).size(), QSize(48, 27));
+        QCOMPARE(listed(dialog), before + QStringList { "bmp 48x27" });
 
-        // A recording started and stopped in the window: a video with its companion thumbnail.
-        action(camera, "moRecd")->trigger();
-        QVERIFY(action(camera, "moRecd")->isChecked());
-        const int recordedFrom = frames;
-        QVERIFY(QTest::qWaitFor([&] { return frames >= recordedFrom + 10; }, 10000));
-        action(camera, "moRecd")->trigger();
-        QTRY_COMPARE(listOf(dialog)->rowCount(), 5);
-        QVERIFY(fileNameAt(dialog, 4).endsWith(QLatin1String(".mp4")));
-        QCOMPARE(thumbnailAt(dialog, 4).size(), QSize(64, 48));
+        // A recording in the window: a video whose companion is a tenth of the picture.
+        child<QAction>(camera, "moRecd")->trigger();
+        QVERIFY(child<QAction>(camera, "moRecd")->isChecked());
+        QVERIFY(waitFrames(10));
+        child<QAction>(camera, "moRecd")->trigger();
+        QTRY_COMPARE(listed(dialog), before + QStringList({ "bmp 48x27", "mp4 64x48" }));
 
-        // A recording long enough to roll over into a second segment, from the same live view
-        // (the window's own segments last 20 minutes): every segment is filed.
+        // A recording that rolls over into further segments, from the same live view (the
+        // window's own segments last 20 minutes): every segment is filed.
         CamRecorder recorder(20);
         recorder.setSegmentMs(300);
-        const QString base = FrmCamera::captureFolder(nullptr) + QStringLiteral("segments.mp4");
-        QVERIFY(recorder.start(view, base));
-        const int segmentsFrom = frames;
-        QVERIFY(QTest::qWaitFor([&] { return frames >= segmentsFrom + 25; }, 10000));
+        QVERIFY(recorder.start(view, FrmCamera::captureFolder(nullptr) + QStringLiteral("segments.mp4")));
+        QVERIFY(waitFrames(25));
         const QStringList segments = recorder.stop();
-        QVERIFY2(segments.size() >= 2, qPrintable(segments.join(QLatin1Char(' '))));
+        QVERIFY(segments.size() >= 2);
         QMetaObject::invokeMethod(&dialog, "onRecord", Q_ARG(QStringList, segments));
-        QTRY_COMPARE(listOf(dialog)->rowCount(), 5 + segments.size());
-        for (int row = 5; row < listOf(dialog)->rowCount(); ++row) {
-            QCOMPARE(fileNameAt(dialog, row), QFileInfo(segments.at(row - 5)).fileName());
-            QCOMPARE(thumbnailAt(dialog, row).size(), QSize(64, 48));
-        }
-        QCOMPARE(
-            count(QStringLiteral("SELECT COUNT(*) FROM recd WHERE uid=?"), { patient }), 5 + segments.size());
+        QTRY_COMPARE(listed(dialog).size(), before.size() + 2 + segments.size());
+        const QStringList filed = listed(dialog).mid(before.size() + 2);
+        for (const QString& video : filed)
+            QCOMPARE(video, QStringLiteral("mp4 64x48"));
 
         camera->close();
         QTRY_VERIFY(camera.isNull());

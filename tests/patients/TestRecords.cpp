@@ -2,11 +2,7 @@
 // real capture files: filing, thumbnails, remarks, deleting, opening and the report.
 
 #include "DesktopOpener.h"
-#include "DlgExport.h"
-#include "DlgPatinfo.h"
-#include "DlgRemark.h"
 #include "PatinfoSupport.h"
-#include "RecordThumbnail.h"
 #include "TestSupport.h"
 
 #include <QAction>
@@ -19,17 +15,12 @@
 #include <QTableWidget>
 #include <QTimer>
 
-#include <functional>
-#include <memory>
-
 using namespace PatinfoSupport;
 
 namespace {
-const QString timeFormat = QStringLiteral("yyyy/MM/dd HH:mm:ss");
-
 QTableWidget* listOf(DlgPatinfo& dialog)
 {
-    return dialog.findChild<QTableWidget*>(QStringLiteral("list"));
+    return child<QTableWidget>(&dialog, "list");
 }
 
 QLabel* cell(DlgPatinfo& dialog, int row, int column)
@@ -37,83 +28,66 @@ QLabel* cell(DlgPatinfo& dialog, int row, int column)
     return qobject_cast<QLabel*>(listOf(dialog)->cellWidget(row, column));
 }
 
-QImage shown(DlgPatinfo& dialog, int row)
-{
-    return cell(dialog, row, 0)->pixmap(Qt::ReturnByValue).toImage().convertToFormat(QImage::Format_ARGB32);
-}
-
 QImage argb(const QImage& image)
 {
     return image.convertToFormat(QImage::Format_ARGB32);
 }
 
-// The row whose file name column shows name, or -1.
-int rowNamed(DlgPatinfo& dialog, const QString& name)
+// The thumbnail of the row whose file name column shows name.
+QImage thumbnail(DlgPatinfo& dialog, const QString& name)
 {
     for (int row = 0; row < listOf(dialog)->rowCount(); ++row)
-        if (cell(dialog, row, 1) && cell(dialog, row, 1)->text() == name)
-            return row;
-    return -1;
+        if (cell(dialog, row, 1)->text() == name)
+            return argb(cell(dialog, row, 0)->pixmap(Qt::ReturnByValue).toImage());
+    return {};
 }
 
-QPoint cellCentre(DlgPatinfo& dialog, int row, int column)
+QImage notFound()
 {
-    QTableWidget* list = listOf(dialog);
-    return list->visualRect(list->model()->index(row, column)).center();
+    return argb(QImage(QStringLiteral(":/res/notfound.png")).scaled(48, 27));
 }
 
+// A real double click on a cell: press and release, then the double-click event.
 void doubleClick(DlgPatinfo& dialog, int row, int column)
 {
-    // A real double click: press and release, then the double-click event.
-    QTest::mouseClick(listOf(dialog)->viewport(), Qt::LeftButton, {}, cellCentre(dialog, row, column));
-    QTest::mouseDClick(listOf(dialog)->viewport(), Qt::LeftButton, {}, cellCentre(dialog, row, column));
+    QTableWidget* list = listOf(dialog);
+    const QPoint at = list->visualRect(list->model()->index(row, column)).center();
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, at);
+    QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, at);
 }
 
-// Answers the next application-modal dialog with `answer` once it is running, and keeps
-// the class name of what it found.
-class ModalAnswer
-{
-public:
+// Answers the next application-modal dialog once it runs; `found` names its class.
+struct ModalAnswer {
     explicit ModalAnswer(std::function<void(QDialog*)> answer)
-        : m_answer(std::move(answer))
     {
-        m_timer.setInterval(10);
-        QObject::connect(&m_timer, &QTimer::timeout, [this] {
-            auto* modal = qobject_cast<QDialog*>(QApplication::activeModalWidget());
-            if (!modal)
-                return;
-            m_timer.stop();
-            found = QString::fromLatin1(modal->metaObject()->className());
-            m_answer(modal);
+        QObject::connect(&timer, &QTimer::timeout, [this, answer] {
+            if (auto* modal = qobject_cast<QDialog*>(QApplication::activeModalWidget())) {
+                timer.stop();
+                found = QString::fromLatin1(modal->metaObject()->className());
+                answer(modal);
+            }
         });
-        m_timer.start();
+        timer.start(10);
     }
+    QTimer timer;
     QString found;
-
-private:
-    std::function<void(QDialog*)> m_answer;
-    QTimer m_timer;
 };
 
-QString fileTime(const QString& path)
+void editRemark(QDialog* editor, const char* button, const QString& text)
 {
-    const QFileInfo info(path);
-    const QDateTime created = info.birthTime().isValid() ? info.birthTime() : info.lastModified();
-    return created.toString(timeFormat);
+    child<QPlainTextEdit>(editor, "text")->setPlainText(text);
+    QTest::mouseClick(child<QPushButton>(editor, button), Qt::LeftButton);
+}
+
+QString remarkOf(qlonglong record)
+{
+    return row(QStringLiteral("SELECT rmk FROM recd WHERE rowid=?"), { record }).value(0).toString();
 }
 } // namespace
 
 class TestRecords : public QObject
 {
     Q_OBJECT
-
-    // Opens the dialog for a patient and waits for the records list.
-    void open(DlgPatinfo& dialog, qlonglong patient)
-    {
-        QSignalSpy loaded(&dialog, &DlgPatinfo::recordsLoaded);
-        dialog.setRowID(quint64(patient));
-        QVERIFY(loaded.wait());
-    }
 
     // Reloads and waits: every request posted before has run by then.
     void reload(DlgPatinfo& dialog)
@@ -130,279 +104,196 @@ private slots:
         QVERIFY(openDatabases());
     }
 
-    void snapshotsAreFiledWithTheirFileTimeAndListed()
+    void snapshotIsFiledWithItsFileTimeAndListed()
     {
         const qlonglong patient = insertPatient(QStringLiteral("Snap"), QStringLiteral("Shot"));
         const QString picture
             = writePicture(QStringLiteral("Capture/20240101101010123.bmp"), { 320, 180 }, Qt::red);
         DlgPatinfo dialog(nullptr);
-        open(dialog, patient);
-        QCOMPARE(listOf(dialog)->rowCount(), 0);
+        QVERIFY(openPatient(dialog, patient));
+        // Filed while the patient is being edited: saving and cancelling stay possible.
+        QTest::mouseClick(child<QPushButton>(&dialog, "bnModify"), Qt::LeftButton);
 
         QSignalSpy loaded(&dialog, &DlgPatinfo::recordsLoaded);
+        QMetaObject::invokeMethod(&dialog, "onSnap", Q_ARG(QString, QStringLiteral("Capture/missing.bmp")));
         // Given relative, filed absolute.
         QMetaObject::invokeMethod(
             &dialog, "onSnap", Q_ARG(QString, QStringLiteral("Capture/20240101101010123.bmp")));
-        QMetaObject::invokeMethod(&dialog, "onSnap", Q_ARG(QString, QStringLiteral("Capture/missing.bmp")));
         QVERIFY(loaded.wait());
+        QVERIFY(child(&dialog, "bnOK")->isEnabled() && child(&dialog, "bnCancel")->isEnabled());
 
         const QSqlRecord stored = row(QStringLiteral("SELECT rowid,* FROM recd WHERE uid=?"), { patient });
+        const QFileInfo file(picture);
+        const QDateTime created = file.birthTime().isValid() ? file.birthTime() : file.lastModified();
         QCOMPARE(stored.value("fil").toString(), picture);
-        QCOMPARE(stored.value("dtm").toString(), fileTime(picture));
-        QVERIFY(stored.value("rmk").isNull());
-        QCOMPARE(count(QStringLiteral("SELECT COUNT(*) FROM recd WHERE uid=?"), { patient }), 1);
-
+        QCOMPARE(stored.value("dtm").toString(), created.toString("yyyy/MM/dd HH:mm:ss"));
         QCOMPARE(listOf(dialog)->rowCount(), 1);
         QCOMPARE(listOf(dialog)->rowHeight(0), 27);
         QCOMPARE(cell(dialog, 0, 0)->property("id").toULongLong(), stored.value("rowid").toULongLong());
         QCOMPARE(cell(dialog, 0, 0)->property("path").toString(), picture);
-        QCOMPARE(cell(dialog, 0, 1)->text(), QStringLiteral("20240101101010123.bmp"));
-        QCOMPARE(cell(dialog, 0, 2)->text(), fileTime(picture));
-        QCOMPARE(cell(dialog, 0, 3)->text(), QString());
-        const QImage thumbnail = shown(dialog, 0);
-        QCOMPARE(thumbnail.size(), QSize(48, 27));
-        QCOMPARE(QColor(thumbnail.pixel(24, 13)), QColor(Qt::red));
+        QCOMPARE(cell(dialog, 0, 2)->text(), stored.value("dtm").toString());
+        const QImage shown = thumbnail(dialog, QStringLiteral("20240101101010123.bmp"));
+        QCOMPARE(shown.size(), QSize(48, 27));
+        QCOMPARE(QColor(shown.pixel(24, 13)), QColor(Qt::red));
     }
 
     void fileWithoutCreationTimeIsDatedByItsLastChange()
     {
-        // procfs keeps no creation time.
-        const QString path = QStringLiteral("/proc/version");
+        const QString path = QStringLiteral("/proc/version"); // procfs keeps no creation time
         if (QFileInfo(path).birthTime().isValid())
             QSKIP("this machine's /proc reports creation times");
         const qlonglong patient = insertPatient(QStringLiteral("No"), QStringLiteral("Birth"));
         DlgPatinfo dialog(nullptr);
-        open(dialog, patient);
-        QSignalSpy loaded(&dialog, &DlgPatinfo::recordsLoaded);
+        QVERIFY(openPatient(dialog, patient));
         dialog.addList(path);
-        QVERIFY(loaded.wait());
-        const QString filed
-            = row(QStringLiteral("SELECT dtm FROM recd WHERE uid=?"), { patient }).value(0).toString();
-        QCOMPARE(filed, QFileInfo(path).lastModified().toString(timeFormat));
-        QVERIFY(!filed.isEmpty());
+        QVERIFY(QSignalSpy(&dialog, &DlgPatinfo::recordsLoaded).wait());
+        QCOMPARE(row(QStringLiteral("SELECT dtm FROM recd WHERE uid=?"), { patient }).value(0).toString(),
+            QFileInfo(path).lastModified().toString("yyyy/MM/dd HH:mm:ss"));
     }
 
-    void everyFileOfARecordingIsFiledAsAVideo()
-    {
-        const qlonglong patient = insertPatient(QStringLiteral("Rec"), QStringLiteral("Two"));
-        const QString first = TestSupport::writeFile(QStringLiteral("Capture/20240102030405.mp4"), "video");
-        const QString second
-            = TestSupport::writeFile(QStringLiteral("Capture/20240102030405-001.mp4"), "video");
-        writePicture(first + QStringLiteral("-thumbnail.bmp"), { 192, 108 }, Qt::blue);
-        DlgPatinfo dialog(nullptr);
-        open(dialog, patient);
-
-        QMetaObject::invokeMethod(&dialog, "onRecord", Q_ARG(QStringList, QStringList({ first, second })));
-        QTRY_COMPARE(listOf(dialog)->rowCount(), 2);
-        QCOMPARE(count(QStringLiteral("SELECT COUNT(*) FROM recd WHERE uid=?"), { patient }), 2);
-
-        // With a companion thumbnail: the video mark centred on it; without: the mark alone.
-        QImage expected = argb(QImage(first + QStringLiteral("-thumbnail.bmp")));
-        const QImage mark(QStringLiteral(":/res/video.png"));
-        QPainter(&expected).drawImage((192 - mark.width()) / 2, (108 - mark.height()) / 2, mark);
-        QCOMPARE(shown(dialog, rowNamed(dialog, QStringLiteral("20240102030405.mp4"))), expected);
-        QCOMPARE(shown(dialog, rowNamed(dialog, QStringLiteral("20240102030405-001.mp4"))), argb(mark));
-    }
-
-    void thumbnailsOfOddRecords()
+    void thumbnailsFollowTheFiles()
     {
         const qlonglong patient = insertPatient(QStringLiteral("Odd"), QStringLiteral("Files"));
-        const QString upper = writePicture(QStringLiteral("Capture/upper.BMP"), { 64, 36 }, Qt::green);
+        const QString video = TestSupport::writeFile(QStringLiteral("Capture/20240102030405.mp4"), "video");
+        const QString segment
+            = TestSupport::writeFile(QStringLiteral("Capture/20240102030405-001.mp4"), "video");
         const QString tiny = TestSupport::writeFile(QStringLiteral("Capture/tiny.mp4"), "video");
-        const QString tinyThumb
-            = writePicture(tiny + QStringLiteral("-thumbnail.bmp"), { 10, 10 }, Qt::yellow);
-        insertRecord(patient, upper);
-        insertRecord(patient, tiny);
-        insertRecord(patient, QDir::current().absoluteFilePath(QStringLiteral("Capture/gone.bmp")));
-        DlgPatinfo dialog(nullptr);
-        open(dialog, patient);
-        QCOMPARE(listOf(dialog)->rowCount(), 3);
-
-        // "BMP" in capitals is not a picture: the video mark, not the green picture.
-        QCOMPARE(shown(dialog, rowNamed(dialog, QStringLiteral("upper.BMP"))),
-            argb(QImage(QStringLiteral(":/res/video.png"))));
-        // A companion smaller than the mark is shown without it.
-        QCOMPARE(shown(dialog, rowNamed(dialog, QStringLiteral("tiny.mp4"))), argb(QImage(tinyThumb)));
-        QCOMPARE(shown(dialog, rowNamed(dialog, QStringLiteral("gone.bmp"))),
-            argb(QImage(QStringLiteral(":/res/notfound.png")).scaled(48, 27)));
-    }
-
-    void changedPictureIsDecodedAgain()
-    {
-        const qlonglong patient = insertPatient(QStringLiteral("Re"), QStringLiteral("Paint"));
+        const QString companion = writePicture(video + "-thumbnail.bmp", { 192, 108 }, Qt::blue);
+        const QString tinyCompanion = writePicture(tiny + "-thumbnail.bmp", { 10, 10 }, Qt::yellow);
         const QString picture = writePicture(QStringLiteral("Capture/repaint.bmp"), { 320, 180 }, Qt::red);
-        insertRecord(patient, picture);
         DlgPatinfo dialog(nullptr);
-        open(dialog, patient);
-        QCOMPARE(QColor(shown(dialog, 0).pixel(5, 5)), QColor(Qt::red));
+        QVERIFY(openPatient(dialog, patient));
+        // Every file of a recording is filed.
+        QMetaObject::invokeMethod(&dialog, "onRecord", Q_ARG(QStringList, QStringList({ video, segment })));
+        QTRY_COMPARE(listOf(dialog)->rowCount(), 2);
+        for (const QString& path : { tiny, picture, writePicture("Capture/upper.BMP", { 64, 36 }, Qt::green),
+                 QDir::current().absoluteFilePath("Capture/gone.bmp") })
+            insertRecord(patient, path);
+        reload(dialog);
 
+        // The video mark centred on the companion thumbnail, shown at its own size.
+        const QImage mark(QStringLiteral(":/res/video.png"));
+        QImage marked = argb(QImage(companion));
+        QPainter(&marked).drawImage((192 - mark.width()) / 2, (108 - mark.height()) / 2, mark);
+        QCOMPARE(thumbnail(dialog, QStringLiteral("20240102030405.mp4")), marked);
+        QCOMPARE(thumbnail(dialog, QStringLiteral("20240102030405-001.mp4")), argb(mark));
+        QCOMPARE(thumbnail(dialog, QStringLiteral("tiny.mp4")), argb(QImage(tinyCompanion)));
+        QCOMPARE(thumbnail(dialog, QStringLiteral("upper.BMP")), argb(mark)); // capitals: not a picture
+        QCOMPARE(thumbnail(dialog, QStringLiteral("gone.bmp")), notFound());
+        QCOMPARE(QColor(thumbnail(dialog, "repaint.bmp").pixel(5, 5)), QColor(Qt::red));
+
+        // A picture changed or removed since the last reload is shown as it is now.
         writePicture(picture, { 320, 180 }, Qt::green);
         QFile file(picture);
         QVERIFY(file.open(QIODevice::ReadWrite));
         QVERIFY(file.setFileTime(QDateTime::currentDateTime().addSecs(5), QFileDevice::FileModificationTime));
         file.close();
         reload(dialog);
-        QCOMPARE(QColor(shown(dialog, 0).pixel(5, 5)), QColor(Qt::green));
-
+        QCOMPARE(QColor(thumbnail(dialog, "repaint.bmp").pixel(5, 5)), QColor(Qt::green));
         QFile::remove(picture);
         reload(dialog);
-        QCOMPARE(shown(dialog, 0), argb(QImage(QStringLiteral(":/res/notfound.png")).scaled(48, 27)));
+        QCOMPARE(thumbnail(dialog, "repaint.bmp"), notFound());
     }
 
-    void remarkEditorSavesOnOkAndChangesNothingOnCancel()
-    {
-        const qlonglong patient = insertPatient(QStringLiteral("Re"), QStringLiteral("Mark"));
-        const qlonglong record = insertRecord(patient,
-            writePicture(QStringLiteral("Capture/remark.bmp"), { 32, 18 }, Qt::gray), QStringLiteral("old"));
-        DlgPatinfo dialog(nullptr);
-        dialog.show();
-        open(dialog, patient);
-        QCOMPARE(cell(dialog, 0, 3)->text(), QStringLiteral("old"));
-
-        ModalAnswer cancel([](QDialog* editor) {
-            editor->findChild<QPlainTextEdit*>(QStringLiteral("text"))
-                ->setPlainText(QStringLiteral("dropped"));
-            QTest::mouseClick(editor->findChild<QPushButton*>(QStringLiteral("bnCancel")), Qt::LeftButton);
-        });
-        doubleClick(dialog, 0, 3);
-        QCOMPARE(cancel.found, QStringLiteral("DlgRemark"));
-        reload(dialog);
-        QCOMPARE(row(QStringLiteral("SELECT rmk FROM recd WHERE rowid=?"), { record }).value(0).toString(),
-            QStringLiteral("old"));
-        QCOMPARE(cell(dialog, 0, 3)->text(), QStringLiteral("old"));
-
-        QString offered;
-        ModalAnswer save([&offered](QDialog* editor) {
-            auto* text = editor->findChild<QPlainTextEdit*>(QStringLiteral("text"));
-            offered = text->toPlainText();
-            text->setPlainText(QStringLiteral("<i>healed</i>"));
-            QTest::mouseClick(editor->findChild<QPushButton*>(QStringLiteral("bnOK")), Qt::LeftButton);
-        });
-        doubleClick(dialog, 0, 3);
-        QCOMPARE(offered, QStringLiteral("old"));
-        QTRY_COMPARE(cell(dialog, 0, 3)->text(), QStringLiteral("<i>healed</i>"));
-        QCOMPARE(row(QStringLiteral("SELECT rmk FROM recd WHERE rowid=?"), { record }).value(0).toString(),
-            QStringLiteral("<i>healed</i>"));
-        QCOMPARE(cell(dialog, 0, 3)->textFormat(), Qt::PlainText);
-    }
-
-    void deleteAsksFirstAndRemovesRowAndBothFiles()
-    {
-        const qlonglong patient = insertPatient(QStringLiteral("Del"), QStringLiteral("Ete"));
-        const QString video = TestSupport::writeFile(QStringLiteral("Capture/delete.mp4"), "video");
-        const QString companion
-            = writePicture(video + QStringLiteral("-thumbnail.bmp"), { 192, 108 }, Qt::blue);
-        const QString kept = writePicture(QStringLiteral("Capture/kept.bmp"), { 32, 18 }, Qt::gray);
-        const qlonglong record = insertRecord(patient, video);
-        insertRecord(patient, kept);
-        DlgPatinfo dialog(nullptr);
-        dialog.show();
-        open(dialog, patient);
-        auto* deleteAction = dialog.findChild<QAction*>(QStringLiteral("mDelete"));
-        auto* popup = dialog.findChild<QMenu*>(QStringLiteral("mPopup"));
-        QVERIFY(deleteAction && popup);
-
-        // No current row: no menu, and Delete does nothing.
-        emit listOf(dialog)->customContextMenuRequested(QPoint(5, 5));
-        QVERIFY(!popup->isVisible());
-
-        const int target = rowNamed(dialog, QStringLiteral("delete.mp4"));
-        QTest::mouseClick(listOf(dialog)->viewport(), Qt::LeftButton, {}, cellCentre(dialog, target, 1));
-        QCOMPARE(listOf(dialog)->currentRow(), target);
-        emit listOf(dialog)->customContextMenuRequested(cellCentre(dialog, target, 1));
-        QTRY_VERIFY(popup->isVisible());
-        popup->hide();
-
-        {
-            MsgBoxRecorder boxes(QMessageBox::No);
-            deleteAction->trigger();
-            QCOMPARE(boxes.boxes.size(), 1);
-            QCOMPARE(boxes.boxes.at(0).kind, MsgBox::Kind::Question);
-            QCOMPARE(boxes.boxes.at(0).title, QStringLiteral("Please Confirm"));
-            reload(dialog);
-            QCOMPARE(count(QStringLiteral("SELECT COUNT(*) FROM recd WHERE rowid=?"), { record }), 1);
-            QCOMPARE(listOf(dialog)->rowCount(), 2);
-            QVERIFY(QFile::exists(video) && QFile::exists(companion));
-        }
-
-        MsgBoxRecorder boxes(QMessageBox::Yes);
-        listOf(dialog)->setCurrentCell(rowNamed(dialog, QStringLiteral("delete.mp4")), 0);
-        deleteAction->trigger();
-        QTRY_COMPARE(listOf(dialog)->rowCount(), 1);
-        QCOMPARE(cell(dialog, 0, 1)->text(), QStringLiteral("kept.bmp"));
-        QCOMPARE(count(QStringLiteral("SELECT COUNT(*) FROM recd WHERE rowid=?"), { record }), 0);
-        QVERIFY(!QFile::exists(video));
-        QVERIFY(!QFile::exists(companion));
-        QVERIFY(QFile::exists(kept));
-    }
-
-    void doubleClickOpensTheFileOrNamesTheMissingOne()
+    void doubleClickOpensTheFileWarnsOrEditsTheRemark()
     {
         const qlonglong patient = insertPatient(QStringLiteral("Dbl"), QStringLiteral("Click"));
         const QString present = writePicture(QStringLiteral("Capture/present.bmp"), { 32, 18 }, Qt::gray);
         const QString missing = QDir::current().absoluteFilePath(QStringLiteral("Capture/vanished.mp4"));
         insertRecord(patient, present);
-        insertRecord(patient, missing);
+        const qlonglong record = insertRecord(patient, missing, QStringLiteral("old"));
         QStringList opened;
-        DesktopOpener::setLauncher([&opened](const QString& path) {
-            opened << path;
-            return true;
-        });
+        DesktopOpener::setLauncher([&opened](const QString& path) { return (opened << path), true; });
         DlgPatinfo dialog(nullptr);
         dialog.show();
-        open(dialog, patient);
+        QVERIFY(openPatient(dialog, patient));
         MsgBoxRecorder boxes;
 
-        doubleClick(dialog, rowNamed(dialog, QStringLiteral("present.bmp")), 1);
+        doubleClick(dialog, 0, 1);
         QCOMPARE(opened, QStringList { present });
-        QVERIFY(boxes.boxes.isEmpty());
-
-        doubleClick(dialog, rowNamed(dialog, QStringLiteral("vanished.mp4")), 2);
+        doubleClick(dialog, 1, 2);
         QCOMPARE(opened.size(), 1);
         QCOMPARE(boxes.boxes.size(), 1);
-        QCOMPARE(boxes.boxes.at(0).kind, MsgBox::Kind::Warning);
         QCOMPARE(
             boxes.boxes.at(0).text, QStringLiteral("The file %1 could not be found or opened.").arg(missing));
-
-        // The remark of a vanished file can still be edited.
-        ModalAnswer reject([](QDialog* editor) { editor->reject(); });
-        doubleClick(dialog, rowNamed(dialog, QStringLiteral("vanished.mp4")), 3);
-        QCOMPARE(reject.found, QStringLiteral("DlgRemark"));
-        QCOMPARE(boxes.boxes.size(), 1);
         DesktopOpener::setLauncher(nullptr);
+
+        // The remark of a vanished file can still be edited; Cancel changes nothing.
+        ModalAnswer cancel(
+            [](QDialog* editor) { editRemark(editor, "bnCancel", QStringLiteral("dropped")); });
+        doubleClick(dialog, 1, 3);
+        QCOMPARE(cancel.found, QStringLiteral("DlgRemark"));
+        reload(dialog);
+        QCOMPARE(remarkOf(record), QStringLiteral("old"));
+        QCOMPARE(cell(dialog, 1, 3)->text(), QStringLiteral("old"));
+
+        QString offered;
+        ModalAnswer save([&offered](QDialog* editor) {
+            offered = child<QPlainTextEdit>(editor, "text")->toPlainText();
+            editRemark(editor, "bnOK", QStringLiteral("<i>healed</i>"));
+        });
+        doubleClick(dialog, 1, 3);
+        QCOMPARE(offered, QStringLiteral("old"));
+        QTRY_COMPARE(cell(dialog, 1, 3)->text(), QStringLiteral("<i>healed</i>"));
+        QCOMPARE(remarkOf(record), QStringLiteral("<i>healed</i>"));
+        QCOMPARE(cell(dialog, 1, 3)->textFormat(), Qt::PlainText);
+        QCOMPARE(boxes.boxes.size(), 1);
+    }
+
+    void deleteAsksFirstAndRemovesRowAndBothFiles()
+    {
+        const qlonglong patient = insertPatient(QStringLiteral("Del"), QStringLiteral("Ete"));
+        const QString kept = writePicture(QStringLiteral("Capture/kept.bmp"), { 32, 18 }, Qt::gray);
+        const QString video = TestSupport::writeFile(QStringLiteral("Capture/delete.mp4"), "video");
+        const QString companion = writePicture(video + "-thumbnail.bmp", { 192, 108 }, Qt::blue);
+        insertRecord(patient, kept);
+        const qlonglong record = insertRecord(patient, video);
+        DlgPatinfo dialog(nullptr);
+        dialog.show();
+        QVERIFY(openPatient(dialog, patient));
+        auto* popup = child<QMenu>(&dialog, "mPopup");
+        const auto recordCount = [record] {
+            return row(QStringLiteral("SELECT COUNT(*) FROM recd WHERE rowid=?"), { record })
+                .value(0)
+                .toInt();
+        };
+
+        // The menu needs a current row.
+        emit listOf(dialog)->customContextMenuRequested(QPoint(5, 5));
+        QVERIFY(!popup->isVisible());
+        listOf(dialog)->setCurrentCell(1, 1);
+        emit listOf(dialog)->customContextMenuRequested(QPoint(5, 5));
+        QTRY_VERIFY(popup->isVisible());
+        popup->hide();
+        {
+            MsgBoxRecorder boxes(QMessageBox::No);
+            child<QAction>(&dialog, "mDelete")->trigger();
+            QCOMPARE(boxes.boxes.size(), 1);
+            reload(dialog);
+            QVERIFY(recordCount() == 1 && QFile::exists(video) && QFile::exists(companion));
+        }
+        MsgBoxRecorder boxes(QMessageBox::Yes);
+        listOf(dialog)->setCurrentCell(1, 1);
+        child<QAction>(&dialog, "mDelete")->trigger();
+        QTRY_COMPARE(listOf(dialog)->rowCount(), 1);
+        QCOMPARE(cell(dialog, 0, 1)->text(), QStringLiteral("kept.bmp"));
+        QCOMPARE(recordCount(), 0);
+        QVERIFY(!QFile::exists(video) && !QFile::exists(companion) && QFile::exists(kept));
     }
 
     void reportOpensTheExportDialogOnlyWithPictures()
     {
-        const qlonglong patient = insertPatient(QStringLiteral("Re"), QStringLiteral("Port"));
-        const QString picture = writePicture(QStringLiteral("Capture/report.bmp"), { 64, 36 }, Qt::gray);
         DlgPatinfo dialog(nullptr);
-        open(dialog, patient);
-
+        QVERIFY(openPatient(dialog, insertPatient(QStringLiteral("Re"), QStringLiteral("Port"))));
         {
             ModalAnswer none([](QDialog* modal) { modal->reject(); });
             QMetaObject::invokeMethod(&dialog, "onReport", Q_ARG(QStringList, QStringList()));
             QCOMPARE(none.found, QString());
         }
         ModalAnswer report([](QDialog* modal) { modal->reject(); });
+        const QString picture = writePicture(QStringLiteral("Capture/report.bmp"), { 64, 36 }, Qt::gray);
         QMetaObject::invokeMethod(&dialog, "onReport", Q_ARG(QStringList, QStringList { picture }));
         QCOMPARE(report.found, QStringLiteral("DlgExport"));
-    }
-
-    void captureFiledWhileEditingKeepsSaveAndCancel()
-    {
-        const qlonglong patient = insertPatient(QStringLiteral("Edit"), QStringLiteral("Snap"));
-        const QString picture = writePicture(QStringLiteral("Capture/editing.bmp"), { 32, 18 }, Qt::gray);
-        DlgPatinfo dialog(nullptr);
-        open(dialog, patient);
-        QTest::mouseClick(dialog.findChild<QPushButton*>(QStringLiteral("bnModify")), Qt::LeftButton);
-
-        QSignalSpy loaded(&dialog, &DlgPatinfo::recordsLoaded);
-        QMetaObject::invokeMethod(&dialog, "onSnap", Q_ARG(QString, picture));
-        QVERIFY(loaded.wait());
-        QCOMPARE(listOf(dialog)->rowCount(), 1);
-        QVERIFY(dialog.findChild<QPushButton*>(QStringLiteral("bnOK"))->isEnabled());
-        QVERIFY(dialog.findChild<QPushButton*>(QStringLiteral("bnCancel"))->isEnabled());
     }
 };
 
