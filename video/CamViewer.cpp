@@ -124,6 +124,9 @@ void CamViewer::attachSdl()
     m_sdlWindow.reset(SDL_CreateWindowFrom(reinterpret_cast<const void*>(winId())));
     if (!m_sdlWindow)
         return;
+    // Marked resizable, SDL only resizes this window when told its new size; otherwise it
+    // also moves it back to where it was when SDL took it over.
+    SDL_SetWindowResizable(m_sdlWindow.get(), SDL_TRUE);
     m_renderer.reset(SDL_CreateRenderer(m_sdlWindow.get(), -1, SDL_RENDERER_ACCELERATED));
     // Without a usable GPU driver the picture must still show: SDL's own software renderer,
     // chosen by index so that a render-driver hint cannot rule it out as well.

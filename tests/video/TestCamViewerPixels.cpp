@@ -3,6 +3,9 @@
 #include "TestSupport.h"
 
 #include <QElapsedTimer>
+#include <QLabel>
+#include <QScreen>
+#include <QVBoxLayout>
 
 extern "C" {
 #include <libavutil/frame.h>
@@ -139,6 +142,36 @@ private slots:
         QString why;
         QVERIFY2(pictureOccupies(picture, expected, Hue::Red, &why), qPrintable(why));
         QCOMPARE(stage.viewer.displayWidth(), expected.width());
+    }
+
+    void pictureAppearsOnScreenWhereTheWidgetIs()
+    {
+        // Inside a window, below a caption, as in the camera window.
+        QWidget window;
+        auto* layout = new QVBoxLayout(&window);
+        auto* caption = new QLabel(QStringLiteral("caption"));
+        caption->setMinimumHeight(60);
+        caption->setAutoFillBackground(true);
+        layout->addWidget(caption);
+        auto* viewer = new CamViewer(&window);
+        layout->addWidget(viewer, 1);
+        window.resize(500, 400);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        CamGrabber grabber;
+        QVERIFY(grabber.openInput("lavfi", "color=c=red:size=1280x720:rate=30"));
+        int presented = 0;
+        viewer->setPresentHook([&presented](const AVFrame*) { ++presented; });
+        viewer->setGrabber(&grabber);
+        QTRY_VERIFY(presented >= 2);
+
+        const QImage screen = window.screen()->grabWindow(0).toImage();
+        const QPoint centre = viewer->mapToGlobal(viewer->rect().center());
+        const QPoint captionCentre = caption->mapToGlobal(caption->rect().center());
+        QCOMPARE(hueAt(screen, centre.x(), centre.y()), Hue::Red);
+        QVERIFY(hueAt(screen, captionCentre.x(), captionCentre.y()) != Hue::Black);
+        QVERIFY(hueAt(screen, captionCentre.x(), captionCentre.y()) != Hue::Red);
+        viewer->setGrabber(nullptr);
     }
 
     void softwareRendererStandsInForAMissingAcceleratedOne()
