@@ -128,8 +128,6 @@ private slots:
             QCOMPARE(list->item(0, col)->textAlignment(), int(Qt::AlignCenter));
         QCOMPARE(list->item(0, 3)->textAlignment(), int(Qt::AlignLeft | Qt::AlignVCenter));
         QVERIFY(!(list->item(0, 0)->flags() & Qt::ItemIsEditable));
-        QCOMPARE(list->selectionMode(), QAbstractItemView::SingleSelection);
-        QCOMPARE(list->selectionBehavior(), QAbstractItemView::SelectRows);
     }
 
     void finderMatchesAnyCaseWithWildcardsAndCombinesWithAnd()
