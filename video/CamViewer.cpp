@@ -1,15 +1,13 @@
 #include "CamViewer.h"
 
 #include "CamGrabber.h"
+#include "OverlayImages.h"
 
 #include <QFileInfo>
-#include <QFont>
-#include <QFontMetrics>
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QMutexLocker>
-#include <QPainter>
 #include <QThread>
 #include <QWheelEvent>
 
@@ -35,34 +33,7 @@ const QColor kSnapshotColour(255, 255, 255, 255);
 const QColor kWhiteBalanceColour(0, 255, 0, 255);
 const QColor kClockColour(255, 255, 255, 255);
 const QColor kWatermarkColour(255, 255, 255, 255);
-const QColor kTransparentWhite(255, 255, 255, 0);
 
-// A label as an ARGB picture: the text in "Arial" 16 pt with a 3-pixel border around it.
-QImage textImage(const QString& text, const QColor& colour)
-{
-    const QFont font(QStringLiteral("Arial"), 16, QFont::Normal, false);
-    const QFontMetrics metrics(font);
-    QImage image(metrics.horizontalAdvance(text) + 6, metrics.height() + 6, QImage::Format_ARGB32);
-    image.fill(kTransparentWhite);
-    QPainter painter(&image);
-    painter.setFont(font);
-    painter.setPen(colour);
-    painter.setRenderHint(QPainter::Antialiasing, true);
-    painter.drawText(QPoint(3, font.pointSize() + 3), text);
-    return image;
-}
-
-QImage recordingDotImage()
-{
-    QImage image(kDotSize, kDotSize, QImage::Format_ARGB32);
-    image.fill(kTransparentWhite);
-    QPainter painter(&image);
-    painter.setRenderHint(QPainter::Antialiasing, false);
-    painter.setPen(QColor(255, 0, 0));
-    painter.setBrush(QColor(255, 0, 0));
-    painter.drawEllipse(QRect(QPoint(2, 2), QPoint(21, 21)));
-    return image;
-}
 int softwareDriverIndex()
 {
     for (int i = 0; i < SDL_GetNumRenderDrivers(); ++i) {
@@ -380,7 +351,7 @@ void CamViewer::setOverlayTexts(
     const QString& freezeText, const QString& snapshotText, const QString& whiteBalanceText)
 {
     if (!m_dotTexture) {
-        sdl::TexturePtr dot = argbTexture(recordingDotImage());
+        sdl::TexturePtr dot = argbTexture(OverlayImages::recordingDot());
         QMutexLocker locker(&m_lock);
         m_dotTexture = std::move(dot);
     }
@@ -415,25 +386,17 @@ void CamViewer::setWatermark(bool isText, const QString& text, const QString& pi
 
 sdl::TexturePtr CamViewer::textTexture(const QString& text, const QColor& colour)
 {
-    return argbTexture(textImage(text, colour));
+    return argbTexture(OverlayImages::text(text, colour));
 }
 
 sdl::TexturePtr CamViewer::imageTexture(const QString& path)
 {
-    const QImage picture(path);
-    if (picture.isNull())
-        return nullptr;
-    QImage image(picture.size(), QImage::Format_ARGB32);
-    image.fill(kTransparentWhite);
-    QPainter painter(&image);
-    painter.drawImage(0, 0, picture);
-    painter.end();
-    return argbTexture(image);
+    return argbTexture(OverlayImages::picture(path));
 }
 
 sdl::TexturePtr CamViewer::argbTexture(const QImage& image)
 {
-    if (!m_renderer || image.format() != QImage::Format_ARGB32)
+    if (!m_renderer || image.isNull() || image.format() != QImage::Format_ARGB32)
         return nullptr;
     const sdl::SurfacePtr surface(
         SDL_CreateRGBSurfaceFrom(const_cast<uchar*>(image.constBits()), image.width(), image.height(), 32,
