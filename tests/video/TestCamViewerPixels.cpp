@@ -131,7 +131,8 @@ private slots:
         layout->addWidget(caption);
         auto* viewer = new CamViewer(&window);
         layout->addWidget(viewer, 1);
-        window.resize(500, 400);
+        // Away from the corner where the windows of tests running alongside appear.
+        window.setGeometry(1000, 500, 500, 400);
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
         CamGrabber grabber;
@@ -140,6 +141,8 @@ private slots:
         viewer->setPresentHook([&presented](const AVFrame*) { ++presented; });
         viewer->setGrabber(&grabber);
         QTRY_VERIFY(presented >= 2);
+        window.raise();
+        QTRY_VERIFY(presented >= 4);
 
         const QImage screen = window.screen()->grabWindow(0).toImage();
         const QPoint centre = viewer->mapToGlobal(viewer->rect().center());
