@@ -6,9 +6,11 @@
 #include "FakeHidapi.h"
 
 #include <QGroupBox>
+#include <QLabel>
 #include <QProcess>
 #include <QSqlError>
 #include <QStyleOptionGroupBox>
+#include <QTableWidget>
 #include <QtTest>
 
 extern "C" {
@@ -91,6 +93,22 @@ void clickTitleCheckBox(QGroupBox* box)
     const QRect checkBox
         = box->style()->subControlRect(QStyle::CC_GroupBox, &option, QStyle::SC_GroupBoxCheckBox, box);
     QTest::mouseClick(box, Qt::LeftButton, Qt::NoModifier, checkBox.center());
+}
+
+bool waitForModal(const std::function<bool(QWidget*)>& isTheDialog)
+{
+    if (QTest::qWaitFor([&] { return isTheDialog(QApplication::activeModalWidget()); }, 15000))
+        return true;
+    qWarning("the expected dialog did not open");
+    return false;
+}
+
+QString cellText(QTableWidget* table, int row, int column)
+{
+    if (auto* label = qobject_cast<QLabel*>(table->cellWidget(row, column)))
+        return label->text();
+    QTableWidgetItem* item = table->item(row, column);
+    return item ? item->text() : QString();
 }
 
 QSqlDatabase checkDb()

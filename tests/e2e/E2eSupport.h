@@ -7,15 +7,19 @@
 
 #include <QApplication>
 #include <QByteArray>
+#include <QPointer>
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QString>
 #include <QStringList>
+#include <QTimer>
 #include <QVariantList>
 #include <QWidget>
 
-class QAbstractButton;
+#include <functional>
+
 class QGroupBox;
+class QTableWidget;
 
 namespace E2e {
 
@@ -57,6 +61,28 @@ template <class T> T* child(QWidget* parent, const char* name)
 void click(QWidget* widget);
 // A click on the check box in a group box's title.
 void clickTitleCheckBox(QGroupBox* box);
+
+// Runs `inside` once the modal dialog that `start` opens is up (inside that dialog's own
+// event loop), then closes the dialog if it is still open, so that a failed check never
+// leaves the test waiting in the dialog's loop. Returns when `start` returns.
+bool waitForModal(const std::function<bool(QWidget*)>& isTheDialog);
+template <class Dialog>
+void withModal(const std::function<void()>& start, const std::function<void(Dialog*)>& inside)
+{
+    QTimer::singleShot(0, [inside] {
+        const auto isDialog = [](QWidget* w) { return qobject_cast<Dialog*>(w) != nullptr; };
+        if (!waitForModal(isDialog))
+            return;
+        QPointer<Dialog> dialog(qobject_cast<Dialog*>(QApplication::activeModalWidget()));
+        inside(dialog);
+        if (dialog && dialog->isVisible())
+            dialog->reject();
+    });
+    start();
+}
+
+// The text a table shows in a cell, whether the cell holds an item or a label.
+QString cellText(QTableWidget* table, int row, int column);
 
 // A second connection on "./system.db", independent of the program's own service.
 QSqlDatabase checkDb();

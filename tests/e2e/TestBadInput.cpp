@@ -23,9 +23,6 @@
 #include <QTabWidget>
 #include <QTableWidget>
 #include <QTextEdit>
-#include <QTimer>
-
-#include <functional>
 
 using namespace E2e;
 
@@ -36,14 +33,6 @@ QByteArray readAll(const QString& path)
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
-QString cellText(QTableWidget* table, int row, int column)
-{
-    if (auto* label = qobject_cast<QLabel*>(table->cellWidget(row, column)))
-        return label->text();
-    QTableWidgetItem* item = table->item(row, column);
-    return item ? item->text() : QString();
-}
-
 // The row of the manager's list whose first cell shows this text, or -1.
 int rowShowing(QTableWidget* table, const QString& firstName)
 {
@@ -52,27 +41,6 @@ int rowShowing(QTableWidget* table, const QString& firstName)
             return row;
     }
     return -1;
-}
-
-// Runs `inside` once the modal dialog that `start` opens is up, then closes that dialog if
-// it is still open, so a failed check never leaves the test stuck in the dialog's loop.
-template <class Dialog>
-void withModal(const std::function<void()>& start, const std::function<void(Dialog*)>& inside)
-{
-    QTimer::singleShot(0, [inside] {
-        Dialog* dialog = nullptr;
-        const auto opened
-            = [&] { return (dialog = qobject_cast<Dialog*>(QApplication::activeModalWidget())); };
-        if (!QTest::qWaitFor(opened, 10000)) {
-            qWarning("the expected dialog did not open");
-            return;
-        }
-        QPointer<Dialog> guard(dialog);
-        inside(dialog);
-        if (guard && guard->isVisible())
-            guard->reject();
-    });
-    start();
 }
 
 // True when the label draws its text exactly as it would as plain text: names are data,
