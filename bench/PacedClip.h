@@ -1,0 +1,9 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+// A clip played like a live camera: a lavfi graph (for CamGrabber::openInput("lavfi", ...))
+// that reads the clip in a loop at its own frame rate. Without a clip, a 1920x1080 30 fps
+// MJPEG 4:2:2 clip, as a UVC camera sends it, is made in `folder` first. Empty on failure.
+QByteArray pacedClipGraph(const QString& clip, const QString& folder);

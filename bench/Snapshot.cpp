@@ -1,0 +1,80 @@
+// snapshot [--clip FILE] [--count N]: full-size BMP snapshots of the shown picture (by
+// default 1080p) through CamRecorder::snapshot, one per new picture; times each call.
+
+#include "Scenario.h"
+
+#include "CamGrabber.h"
+#include "CamRecorder.h"
+#include "CamViewer.h"
+#include "PacedClip.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QTemporaryDir>
+#include <QTimer>
+
+#include <cstdio>
+#include <vector>
+
+extern "C" {
+#include <libavutil/log.h>
+}
+
+namespace {
+int runSnapshot(const QStringList& args)
+{
+    int argc = 1;
+    char name[] = "karvex-bench";
+    char* argv[] = { name, nullptr };
+    QApplication app(argc, argv);
+    av_log_set_level(AV_LOG_ERROR);
+    const int count
+        = qMax(1, bench::optionValue(args, QStringLiteral("--count"), QStringLiteral("30")).toInt());
+    QTemporaryDir scratch;
+    const QByteArray graph
+        = pacedClipGraph(bench::optionValue(args, QStringLiteral("--clip")), scratch.path());
+    CamGrabber grabber;
+    if (graph.isEmpty() || !grabber.openInput("lavfi", graph.constData())) {
+        std::fprintf(stderr, "snapshot: no clip to play\n");
+        return 1;
+    }
+    CamViewer viewer;
+    CamRecorder recorder(20);
+    std::vector<double> snapshotMs;
+    int failed = 0;
+    // Right after a picture was shown, as a key press between two display ticks.
+    viewer.setPresentHook([&](const AVFrame*) {
+        QTimer::singleShot(0, &app, [&] {
+            if (int(snapshotMs.size()) >= count)
+                return;
+            const QString file = scratch.path() + QStringLiteral("/snap%1.bmp").arg(snapshotMs.size());
+            QElapsedTimer clock;
+            clock.start();
+            const bool saved = recorder.snapshot(&viewer, file);
+            const double ms = double(clock.nsecsElapsed()) / 1e6;
+            if (saved)
+                snapshotMs.push_back(ms);
+            else if (++failed > count)
+                app.exit(1);
+            if (int(snapshotMs.size()) >= count)
+                app.quit();
+        });
+    });
+    viewer.setGrabber(&grabber);
+    const int status = app.exec();
+    const int width = viewer.sourceWidth();
+    const int height = viewer.sourceHeight();
+    viewer.setGrabber(nullptr);
+    grabber.close();
+    if (status != 0) {
+        std::fprintf(stderr, "snapshot: no picture to save\n");
+        return 1;
+    }
+    std::printf("snapshot_size %dx%d\n", width, height);
+    bench::print("snapshot_ms_median", bench::median(snapshotMs), "ms");
+    bench::print("snapshot_ms_p95", bench::percentile(snapshotMs, 0.95), "ms");
+    return 0;
+}
+} // namespace
+
+KARVEX_SCENARIO(snapshot, "snapshot [--clip FILE] [--count N]", runSnapshot);
