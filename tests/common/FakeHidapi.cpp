@@ -9,15 +9,14 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
-#include <mutex>
 
+// The key link runs on the GUI thread only, so the stand-in needs no lock.
 struct hid_device_ {
     QByteArray path;
     bool nonBlocking = false;
 };
 
 namespace {
-
 struct Entry {
     QByteArray path;
     unsigned short vendorId;
@@ -26,12 +25,11 @@ struct Entry {
 };
 
 struct Device {
-    bool present = true;
+    bool present = false; // unknown paths are absent
     QQueue<QByteArray> reports;
 };
 
 struct State {
-    std::recursive_mutex lock;
     QList<Entry> entries;
     QMap<QByteArray, Device> devices;
     int openHandles = 0;
@@ -43,94 +41,68 @@ State& state()
     static State s;
     return s;
 }
-
 } // namespace
 
 namespace FakeHid {
-
 void reset()
 {
-    State& s = state();
-    std::lock_guard<std::recursive_mutex> guard(s.lock);
-    s.entries.clear();
-    s.devices.clear();
-    s.openHandles = 0;
-    s.initialised = false;
+    state() = State();
 }
 
 void addDevice(
     const QByteArray& path, unsigned short vendorId, unsigned short productId, unsigned short releaseNumber)
 {
-    State& s = state();
-    std::lock_guard<std::recursive_mutex> guard(s.lock);
-    s.entries.append({ path, vendorId, productId, releaseNumber });
-    s.devices[path].present = true;
+    state().entries.append({ path, vendorId, productId, releaseNumber });
+    state().devices[path].present = true;
 }
 
 void removeDevice(const QByteArray& path)
 {
-    State& s = state();
-    std::lock_guard<std::recursive_mutex> guard(s.lock);
-    for (int i = s.entries.size() - 1; i >= 0; --i) {
-        if (s.entries.at(i).path == path)
-            s.entries.removeAt(i);
-    }
-    if (s.devices.contains(path)) {
-        s.devices[path].present = false;
-        s.devices[path].reports.clear();
-    }
+    QList<Entry>& entries = state().entries;
+    entries.erase(
+        std::remove_if(entries.begin(), entries.end(), [&](const Entry& e) { return e.path == path; }),
+        entries.end());
+    if (state().devices.contains(path))
+        state().devices[path] = Device(); // open handles now fail to read
 }
 
 void pushReport(const QByteArray& path, const QByteArray& report)
 {
-    State& s = state();
-    std::lock_guard<std::recursive_mutex> guard(s.lock);
-    if (s.devices.contains(path) && s.devices[path].present)
-        s.devices[path].reports.enqueue(report);
+    if (state().devices.value(path).present)
+        state().devices[path].reports.enqueue(report);
 }
 
 int openHandleCount()
 {
-    State& s = state();
-    std::lock_guard<std::recursive_mutex> guard(s.lock);
-    return s.openHandles;
+    return state().openHandles;
 }
 
 bool isInitialised()
 {
-    State& s = state();
-    std::lock_guard<std::recursive_mutex> guard(s.lock);
-    return s.initialised;
+    return state().initialised;
 }
-
 } // namespace FakeHid
 
 extern "C" {
 
 int HID_API_EXPORT HID_API_CALL hid_init(void)
 {
-    State& s = state();
-    std::lock_guard<std::recursive_mutex> guard(s.lock);
-    s.initialised = true;
+    state().initialised = true;
     return 0;
 }
 
 int HID_API_EXPORT HID_API_CALL hid_exit(void)
 {
-    State& s = state();
-    std::lock_guard<std::recursive_mutex> guard(s.lock);
-    s.initialised = false;
+    state().initialised = false;
     return 0;
 }
 
 struct hid_device_info HID_API_EXPORT* HID_API_CALL hid_enumerate(
     unsigned short vendor_id, unsigned short product_id)
 {
-    State& s = state();
-    std::lock_guard<std::recursive_mutex> guard(s.lock);
     hid_device_info* first = nullptr;
     hid_device_info** tail = &first;
-    for (const Entry& entry : qAsConst(s.entries)) {
+    for (const Entry& entry : qAsConst(state().entries)) {
         if ((vendor_id && entry.vendorId != vendor_id) || (product_id && entry.productId != product_id))
             continue;
         auto* info = static_cast<hid_device_info*>(std::calloc(1, sizeof(hid_device_info)));
@@ -157,13 +129,10 @@ void HID_API_EXPORT HID_API_CALL hid_free_enumeration(struct hid_device_info* de
 
 HID_API_EXPORT hid_device* HID_API_CALL hid_open_path(const char* path)
 {
-    State& s = state();
-    std::lock_guard<std::recursive_mutex> guard(s.lock);
-    const QByteArray key(path);
-    if (!s.devices.contains(key) || !s.devices[key].present)
+    if (!state().devices.value(path).present)
         return nullptr;
-    ++s.openHandles;
-    return new hid_device_ { key };
+    ++state().openHandles;
+    return new hid_device_ { path };
 }
 
 int HID_API_EXPORT HID_API_CALL hid_set_nonblocking(hid_device* dev, int nonblock)
@@ -174,13 +143,11 @@ int HID_API_EXPORT HID_API_CALL hid_set_nonblocking(hid_device* dev, int nonbloc
 
 int HID_API_EXPORT HID_API_CALL hid_read(hid_device* dev, unsigned char* data, size_t length)
 {
-    State& s = state();
-    std::lock_guard<std::recursive_mutex> guard(s.lock);
-    Device& device = s.devices[dev->path];
+    Device& device = state().devices[dev->path];
     if (!device.present)
         return -1;
     if (device.reports.isEmpty()) {
-        // A blocking read with nothing queued would hang the caller for good; fail loudly.
+        // A blocking read with nothing queued would hang the caller for good.
         if (!dev->nonBlocking)
             qFatal("FakeHid: blocking hid_read on %s with no report queued", dev->path.constData());
         return 0;
@@ -195,9 +162,7 @@ void HID_API_EXPORT HID_API_CALL hid_close(hid_device* dev)
 {
     if (!dev)
         return;
-    State& s = state();
-    std::lock_guard<std::recursive_mutex> guard(s.lock);
-    --s.openHandles;
+    --state().openHandles;
     delete dev;
 }
 
