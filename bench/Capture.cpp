@@ -130,8 +130,9 @@ int runCapture(const QStringList& args)
         std::fprintf(stderr, "capture: reference cannot read %s\n", path.constData());
         return 1;
     }
-    // Every packet the grabber stores is taken and timed as the view would take it; each
-    // take is followed at once by one bare decode, so both see the same machine load.
+    // Every packet the grabber stores is taken and timed as the view would take it. Each
+    // take is paired with one bare decode, alternately just before and just after it, so
+    // both see the same machine load and neither always runs on a warmer cache.
     std::vector<double> grabberMs;
     std::vector<double> referenceMs;
     CamGrabber grabber;
@@ -139,20 +140,32 @@ int runCapture(const QStringList& args)
         std::fprintf(stderr, "capture: grabber cannot open %s\n", path.constData());
         return 1;
     }
+    const auto decodeBare = [&] {
+        const double ms = reference.decodeNext();
+        if (ms >= 0)
+            referenceMs.push_back(ms);
+    };
+    bool bareFirst = false;
     while (int(grabberMs.size()) < frames && !grabber.isFinished()) {
-        QElapsedTimer clock;
-        clock.start();
-        AVFrame* frame = grabber.takeFrame();
-        const double ms = double(clock.nsecsElapsed()) / 1e6;
-        if (!frame) {
-            QThread::msleep(1);
-            continue;
+        if (bareFirst)
+            decodeBare();
+        AVFrame* frame = nullptr;
+        double ms = 0;
+        while (!frame && !grabber.isFinished()) {
+            QElapsedTimer clock;
+            clock.start();
+            frame = grabber.takeFrame();
+            ms = double(clock.nsecsElapsed()) / 1e6;
+            if (!frame)
+                QThread::msleep(1);
         }
+        if (!frame)
+            break;
         grabberMs.push_back(ms);
         av_frame_free(&frame);
-        const double bare = reference.decodeNext();
-        if (bare >= 0)
-            referenceMs.push_back(bare);
+        if (!bareFirst)
+            decodeBare();
+        bareFirst = !bareFirst;
     }
     grabber.close();
 
