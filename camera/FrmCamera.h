@@ -39,6 +39,9 @@ public:
     // The folder captures go to, or empty text when it does not exist (reported to the
     // user when a parent is given).
     static QString captureFolder(QWidget* parent);
+    // Segment length of the window's recordings in milliseconds (tests and the bench; the
+    // window itself records 20-minute segments).
+    void setSegmentMs(qint64 segmentMs) { recorder.setSegmentMs(segmentMs); }
 
 signals:
     void snap(const QString& path);
