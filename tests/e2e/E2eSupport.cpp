@@ -23,6 +23,15 @@ extern "C" {
 
 namespace E2e {
 
+namespace {
+std::atomic<int> diskQueries { 0 };
+} // namespace
+
+int diskChecks()
+{
+    return diskQueries;
+}
+
 void plugCamera(const QByteArray& lavfiGraph, qint64 freeBytes)
 {
     CameraDevices::setSource([] {
@@ -34,7 +43,10 @@ void plugCamera(const QByteArray& lavfiGraph, qint64 freeBytes)
             return qMakePair(QByteArray("lavfi"), lavfiGraph);
         return qMakePair(QByteArray("video4linux2"), key);
     });
-    DiskSpace::setSource([freeBytes](const QString& path) { return path.isEmpty() ? -1 : freeBytes; });
+    DiskSpace::setSource([freeBytes](const QString& path) {
+        ++diskQueries;
+        return path.isEmpty() ? -1 : freeBytes;
+    });
     FakeHid::reset();
     FakeHid::addDevice(kKeyPath, kKeyVendor, kKeyProduct, 0x0102);
 }

@@ -33,6 +33,9 @@ constexpr const char* kCameraNode = "/dev/video0";
 // interface at /dev/hidraw0 (release 0x0102), and `freeBytes` free on the capture disk.
 void plugCamera(const QByteArray& lavfiGraph, qint64 freeBytes = 64LL * 1024 * 1024 * 1024);
 void unplugCamera();
+// How often the program has asked for the free space of the capture disk (its disk watch
+// asks once a second), so a test can let the watch tick without a fixed sleep.
+int diskChecks();
 // The camera key with this number (1 or 2) pressed once.
 void pressCameraKey(int key);
 // How many camera key reports the program has read so far (it logs each one), so a test

@@ -168,7 +168,8 @@ private slots:
         child<QAction>(manager, "mfRefr")->trigger();
         QCOMPARE(cellText(list, 0, 0), QStringLiteral("Maria"));
         QCOMPARE(cellText(list, 0, 2), QStringLiteral("1961/04/23"));
-        QTRY_VERIFY(cellText(list, 0, 4).startsWith(QDate::currentDate().toString(QStringLiteral("yyyy/MM/dd"))));
+        QTRY_VERIFY(
+            cellText(list, 0, 4).startsWith(QDate::currentDate().toString(QStringLiteral("yyyy/MM/dd"))));
         manager->close();
         QTRY_VERIFY(manager.isNull());
         QVERIFY(start.isVisible());
