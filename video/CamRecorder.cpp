@@ -4,7 +4,6 @@
 #include "SegmentWriter.h"
 
 #include <QElapsedTimer>
-#include <QFileInfo>
 #include <QImage>
 #include <QMutexLocker>
 #include <QPointer>
