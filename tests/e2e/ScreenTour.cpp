@@ -1,0 +1,323 @@
+// karvex-tour OUTDIR: walks through every window and dialog of Karvex the way an operator
+// does, on a test camera picture, and saves a screenshot of each as OUTDIR/<name>.png, plus
+// the saved report as OUTDIR/report.pdf. scripts/screenshots.sh runs it on a virtual display
+// to make the pictures of the user guide. It is not a test: it waits where a person would.
+
+#include "AppSettings.h"
+#include "CamViewer.h"
+#include "Database.h"
+#include "DlgExport.h"
+#include "DlgPatinfo.h"
+#include "DlgType.h"
+#include "E2eSupport.h"
+#include "FrmCamera.h"
+#include "FrmPatmgr.h"
+#include "Resources.h"
+#include "ScriptedV4l2.h"
+#include "SelectableImageWidget.h"
+#include "TestSupport.h"
+
+#include <QAction>
+#include <QDateEdit>
+#include <QElapsedTimer>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScreen>
+#include <QTabBar>
+#include <QTabWidget>
+#include <QTableWidget>
+#include <QTemporaryDir>
+#include <QTextEdit>
+
+#include <cstdio>
+#include <functional>
+
+using namespace E2e;
+
+namespace {
+QString outDir;
+int failures = 0;
+
+void settle(int ms = 700)
+{
+    QTest::qWait(ms);
+}
+
+// Saves what the screen shows of the widget's window (with its frame), joined with `extra`,
+// after `settleMs` for the last paints.
+void shoot(QWidget* widget, const char* name, const QRect& extra = QRect(), int settleMs = 700)
+{
+    QWidget* window = widget->window();
+    if (!QTest::qWaitForWindowExposed(window))
+        std::fprintf(stderr, "%s: window not exposed\n", name);
+    // The window manager frames a new window a moment after it is shown.
+    QTest::qWaitFor([window] { return window->frameGeometry() != window->geometry(); }, 2000);
+    settle(settleMs);
+    QScreen* screen = QGuiApplication::primaryScreen();
+    QRect area = window->frameGeometry();
+    if (extra.isValid())
+        area = area.united(extra);
+    area = area.intersected(screen->geometry());
+    const QString file = outDir + QLatin1Char('/') + QLatin1String(name) + QStringLiteral(".png");
+    if (screen->grabWindow(0, area.x(), area.y(), area.width(), area.height()).save(file))
+        std::printf("saved %s\n", qPrintable(file));
+    else
+        ++failures;
+}
+
+// Triggers whatever opens a modal dialog and, inside it, runs `inside` (a shot, typing ...);
+// the dialog is closed afterwards unless `inside` closed it.
+void inModal(const std::function<void()>& open, const std::function<void(QDialog*)>& inside)
+{
+    withModal<QDialog>(open, [inside](QDialog* dialog) {
+        if (dialog)
+            inside(dialog);
+    });
+}
+
+void shootModal(QAction* action, const char* name)
+{
+    inModal([action] { action->trigger(); }, [name](QDialog* dialog) { shoot(dialog, name); });
+}
+
+bool waitFor(const std::function<bool()>& condition, const char* what)
+{
+    if (QTest::qWaitFor(condition, 30000))
+        return true;
+    std::fprintf(stderr, "tour: %s did not happen\n", what);
+    ++failures;
+    return false;
+}
+
+// The controls a UVC examination camera's driver offers.
+std::unique_ptr<V4l2Controls> scriptedCamera(const QString&)
+{
+    auto s = std::make_shared<V4l2Script>();
+    s->add(V4L2_CID_USER_CLASS, V4L2_CTRL_TYPE_CTRL_CLASS, "User Controls", 0, 0, 0, 0);
+    s->add(V4L2_CID_BRIGHTNESS, V4L2_CTRL_TYPE_INTEGER, "Brightness", -64, 64, 0, 8);
+    s->add(V4L2_CID_CONTRAST, V4L2_CTRL_TYPE_INTEGER, "Contrast", 0, 95, 32, 40);
+    s->add(V4L2_CID_SATURATION, V4L2_CTRL_TYPE_INTEGER, "Saturation", 0, 100, 55, 60);
+    s->add(V4L2_CID_AUTO_WHITE_BALANCE, V4L2_CTRL_TYPE_BOOLEAN, "White Balance, Automatic", 0, 1, 1, 1);
+    s->add(V4L2_CID_POWER_LINE_FREQUENCY, V4L2_CTRL_TYPE_MENU, "Power Line Frequency", 0, 2, 1, 1, 0,
+        { { 0, "Disabled" }, { 1, "50 Hz" }, { 2, "60 Hz" } });
+    s->add(V4L2_CID_WHITE_BALANCE_TEMPERATURE, V4L2_CTRL_TYPE_INTEGER, "White Balance Temperature", 2800,
+        6500, 4600, 4600, V4L2_CTRL_FLAG_INACTIVE, {}, 10);
+    s->add(V4L2_CID_CAMERA_CLASS, V4L2_CTRL_TYPE_CTRL_CLASS, "Camera Controls", 0, 0, 0, 0);
+    s->add(V4L2_CID_EXPOSURE_AUTO, V4L2_CTRL_TYPE_MENU, "Auto Exposure", 0, 3, 3, 3, 0,
+        { { 1, "Manual Mode" }, { 3, "Aperture Priority Mode" } });
+    s->add(V4L2_CID_EXPOSURE_ABSOLUTE, V4L2_CTRL_TYPE_INTEGER, "Exposure Time, Absolute", 3, 2047, 250, 250,
+        V4L2_CTRL_FLAG_INACTIVE);
+    return std::make_unique<ScriptedV4l2>(s);
+}
+
+void fileSamplePatients()
+{
+    waitFor([] { return checkDb().tables().contains(QStringLiteral("recd")); }, "the tables");
+    const struct {
+        const char *first, *last;
+        int sex;
+        const char *birthday, *remark, *examined;
+    } patients[] = {
+        { "Jonas", "Weber", 0, "1975/03/02", "Allergic to latex", "2026/11/18 09:12:40" },
+        { "Amélie", "Durand", 1, "1988/11/30", nullptr, "2026/11/25 14:03:11" },
+        { "Tomasz", "Nowak", 0, "1953/06/14", "Hearing aid; please speak clearly", "2026/12/01 10:47:05" },
+        { "Aiko", "Tanaka", 1, "1992/01/09", nullptr, nullptr },
+        { "Peter", "Olsen", 0, "1968/09/21", "Follow-up every six months", "2026/12/03 16:20:58" },
+    };
+    for (const auto& p : patients) {
+        const QVariant id
+            = sql(QStringLiteral("INSERT INTO user (fnam,lnam,sex,bday,rmrk) VALUES (?,?,?,?,?)"),
+                { QString::fromUtf8(p.first), QString::fromUtf8(p.last), p.sex, QString::fromUtf8(p.birthday),
+                    p.remark ? QVariant(QString::fromUtf8(p.remark)) : QVariant() })
+                  .lastInsertId();
+        if (p.examined) {
+            sql(QStringLiteral("INSERT INTO recd (uid,fil,dtm) VALUES (?,?,?)"),
+                { id, QDir::current().absoluteFilePath(QStringLiteral("Capture/earlier.bmp")),
+                    QString::fromUtf8(p.examined) });
+        }
+    }
+}
+
+int frames = 0;
+void countFrames(FrmCamera* camera)
+{
+    camera->findChild<CamViewer*>()->setPresentHook([](const AVFrame*) { ++frames; });
+}
+bool waitForFrames(int count)
+{
+    const int target = frames + count;
+    return waitFor([target] { return frames >= target; }, "the camera picture");
+}
+
+void cameraMode(DlgType& start)
+{
+    click(child<QPushButton>(&start, "bnCAM"));
+    FrmCamera* camera = visibleWindow<FrmCamera>();
+    if (!camera)
+        return;
+    countFrames(camera);
+    waitForFrames(20);
+    shoot(camera, "camera");
+
+    // The Options menu opened from the menu bar.
+    auto* options = camera->findChild<QMenu*>(QStringLiteral("mOptn"));
+    camera->menuBar()->setActiveAction(options->menuAction());
+    waitFor([options] { return options->isVisible(); }, "the Options menu");
+    settle();
+    const QRect menu = options->frameGeometry();
+    const QRect corner(camera->frameGeometry().topLeft(), QPoint(menu.right() + 160, menu.bottom() + 80));
+    const QPixmap shot = QGuiApplication::primaryScreen()->grabWindow(
+        0, corner.x(), corner.y(), corner.width(), corner.height());
+    if (shot.save(outDir + QStringLiteral("/camera-options.png")))
+        std::printf("saved %s/camera-options.png\n", qPrintable(outDir));
+    options->hide();
+    settle(300);
+
+    shootModal(child<QAction>(camera, "mfSave"), "save-path");
+    shootModal(child<QAction>(camera, "msWmkr"), "watermark");
+    shootModal(child<QAction>(camera, "msButn"), "key-control");
+    shootModal(child<QAction>(camera, "msVido"), "video-control");
+    shootModal(child<QAction>(camera, "mhAbut"), "about");
+    camera->close();
+    waitFor([&start] { return start.isVisible(); }, "the mode choice coming back");
+}
+
+// Inside the camera opened for the patient: pictures with camera key 1, a recording with
+// camera key 2, two pictures ticked, and the report.
+void examination(FrmCamera* camera, QTableWidget* records)
+{
+    countFrames(camera);
+    waitForFrames(20);
+    for (int taken = 1; taken <= 3; ++taken) {
+        pressCameraKey(1);
+        waitFor([&] { return records->rowCount() == taken; }, "a picture filed");
+        waitForFrames(10);
+    }
+    const QList<SelectableImageWidget*> boxes = camera->findChildren<SelectableImageWidget*>();
+    if (boxes.size() == 3) {
+        clickTitleCheckBox(boxes.at(0));
+        clickTitleCheckBox(boxes.at(2));
+    }
+    pressCameraKey(2);
+    waitFor([camera] { return child<QAction>(camera, "moRecd")->isChecked(); }, "the recording");
+    // The recording dot shows in every other second, starting with the first.
+    QElapsedTimer recording;
+    recording.start();
+    waitFor([&recording] { return recording.elapsed() >= 4300; }, "four seconds of recording");
+    shoot(camera, "examination", QRect(), 0);
+    pressCameraKey(2);
+    waitFor([&] { return records->rowCount() == 4; }, "the recording filed");
+
+    inModal([camera] { click(child<QPushButton>(camera, "bnExpt")); },
+        [](QDialog* report) {
+            child<QLineEdit>(report, "leDepart")->setText(QStringLiteral("Department of Gastroenterology"));
+            child<QLineEdit>(report, "leA_ID")->setText(QStringLiteral("A-20461"));
+            child<QLineEdit>(report, "leBeid")->setText(QStringLiteral("12"));
+            child<QLineEdit>(report, "leDiag")->setText(QStringLiteral("Dyspepsia"));
+            child<QLineEdit>(report, "leDept")->setText(QStringLiteral("Endoscopy"));
+            child<QLineEdit>(report, "leDevc")->setText(QStringLiteral("ZEN-LUX HD"));
+            child<QLineEdit>(report, "leSymp")->setText(QStringLiteral("Upper abdominal pain after meals"));
+            child<QPlainTextEdit>(report, "teJCSJ")
+                ->setPlainText(QStringLiteral("Oesophagus: mucosa smooth, no erosions, Z-line regular.\n"
+                                              "Stomach: mild erythema of the antrum, no ulcer.\n"
+                                              "Duodenum: bulb and descending part unremarkable."));
+            child<QLineEdit>(report, "leBLZD")->setText(QStringLiteral("Biopsy of the antrum pending"));
+            child<QLineEdit>(report, "leHJBW")->setText(QStringLiteral("Antrum, greater curvature"));
+            child<QLineEdit>(report, "leSugg")
+                ->setText(QStringLiteral("PPI for four weeks, follow-up in three months"));
+            child<QLineEdit>(report, "leDoct")->setText(QStringLiteral("Dr. Jonas Weber"));
+            waitFor(
+                [report] {
+                    return child<QLabel>(report, "lvName")->text() == QLatin1String("Maria Lindqvist");
+                },
+                "the patient on the report");
+            shoot(report, "report-form");
+            click(child<QPushButton>(report, "bnPreview"));
+        });
+}
+
+void patientDialog(DlgPatinfo* dialog)
+{
+    child<QLineEdit>(dialog, "leFName")->setText(QStringLiteral("Maria"));
+    child<QLineEdit>(dialog, "leLName")->setText(QStringLiteral("Lindqvist"));
+    child<QDateEdit>(dialog, "deBirthday")->setDate(QDate(1961, 4, 23));
+    child<QRadioButton>(dialog, "rbFemale")->setChecked(true);
+    child<QLineEdit>(dialog, "leStreet")->setText(QStringLiteral("Storgatan 12"));
+    child<QLineEdit>(dialog, "lePostCode")->setText(QStringLiteral("114 55"));
+    child<QLineEdit>(dialog, "leArea")->setText(QStringLiteral("Stockholm"));
+    child<QLineEdit>(dialog, "leCountry")->setText(QStringLiteral("Sweden"));
+    child<QTextEdit>(dialog, "teRmrk")->setPlainText(QStringLiteral("Follow-up after gastritis in 2023."));
+    shoot(dialog, "patient-new");
+    click(child<QPushButton>(dialog, "bnOK"));
+    auto* patient = qobject_cast<DlgPatinfo*>(dialog);
+    if (!waitFor([patient] { return patient->patientRowID() != 0; }, "the patient saved"))
+        return;
+
+    auto* tabs = child<QTabWidget>(dialog, "tabWidget");
+    tabs->setCurrentIndex(1);
+    auto* records = child<QTableWidget>(dialog, "list");
+    click(child<QPushButton>(dialog, "bnNew"));
+    QPointer<FrmCamera> camera = visibleWindow<FrmCamera>();
+    if (camera)
+        examination(camera, records);
+    waitFor([&camera] { return camera.isNull(); }, "the camera closing");
+
+    inModal(
+        [dialog] { QMetaObject::invokeMethod(dialog, "onListDoubleClicked", Q_ARG(int, 0), Q_ARG(int, 3)); },
+        [](QDialog* remark) {
+            remark->findChild<QPlainTextEdit*>()->setPlainText(QStringLiteral("Antrum, slight redness"));
+            shoot(remark, "remark");
+            click(child<QPushButton>(remark, "bnOK"));
+        });
+    shoot(dialog, "patient-records");
+}
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QApplication app(argc, argv);
+    karvexInitResources();
+    if (argc < 2) {
+        std::fprintf(stderr, "usage: karvex-tour OUTDIR\n");
+        return 2;
+    }
+    outDir = QDir(QString::fromLocal8Bit(argv[1])).absolutePath();
+    QDir().mkpath(outDir);
+    QTemporaryDir work;
+    QDir::setCurrent(work.path());
+    TestSupport::copyShippedLanguages();
+    AppSettings().setValue(QStringLiteral("Hospital/name"), QStringLiteral("St. Anna Hospital"));
+    AppSettings().setValue(QStringLiteral("WMarker/type"), QStringLiteral("0"));
+    AppSettings().setValue(QStringLiteral("WMarker/text"), QStringLiteral("St. Anna Hospital"));
+    plugCamera("testsrc2=size=1280x720:rate=30,realtime");
+    V4l2Controls::setFactory(scriptedCamera);
+    const QString pdf = outDir + QStringLiteral("/report.pdf");
+    DlgExport::setSaveFileAsker([pdf](QWidget*, const QString&) { return pdf; });
+    if (!Database::instance())
+        return 3;
+    fileSamplePatients();
+
+    DlgType start;
+    start.show();
+    shoot(&start, "mode-choice");
+    cameraMode(start);
+
+    click(child<QPushButton>(&start, "bnPAT"));
+    FrmPatmgr* manager = visibleWindow<FrmPatmgr>();
+    if (!manager)
+        return 4;
+    waitFor([manager] { return child<QTableWidget>(manager, "list")->rowCount() == 5; }, "the patient list");
+    // Widened, as one does to see every column.
+    manager->resize(1000, 600);
+    shoot(manager, "manager");
+    shootModal(child<QAction>(manager, "mfCnfg"), "hospital");
+    inModal([manager] { click(child<QPushButton>(manager, "bnNew")); },
+        [](QDialog* dialog) { patientDialog(qobject_cast<DlgPatinfo*>(dialog)); });
+    manager->close();
+    return failures == 0 ? 0 : 1;
+}
