@@ -10,6 +10,7 @@
 #include <QMutexLocker>
 #include <QThread>
 #include <QWheelEvent>
+#include <QWindow>
 
 #include <SDL.h>
 
@@ -95,6 +96,8 @@ void CamViewer::attachSdl()
     m_sdlWindow.reset(SDL_CreateWindowFrom(reinterpret_cast<const void*>(winId())));
     if (!m_sdlWindow)
         return;
+    if (QWindow* window = windowHandle())
+        window->installEventFilter(this);
     // Marked resizable, SDL only resizes this window when told its new size; otherwise it
     // also moves it back to where it was when SDL took it over.
     SDL_SetWindowResizable(m_sdlWindow.get(), SDL_TRUE);
@@ -217,18 +220,9 @@ void CamViewer::drawFrame(AVFrame* frame)
     SDL_Renderer* renderer = m_renderer.get();
     if (!renderer)
         return;
-    const QSize size = pixelSize();
+    const QSize size = syncSdlSize();
     const int W = size.width();
     const int H = size.height();
-    // SDL hears nothing of the toolkit's resizes of a window it did not create: tell it, or
-    // it keeps drawing for the old size.
-    int sdlWidth = 0;
-    int sdlHeight = 0;
-    SDL_GetWindowSize(m_sdlWindow.get(), &sdlWidth, &sdlHeight);
-    if (sdlWidth != W || sdlHeight != H) {
-        SDL_SetWindowSize(m_sdlWindow.get(), W, H);
-        SDL_FlushEvent(SDL_WINDOWEVENT);
-    }
     SDL_SetRenderDrawColor(renderer, 0, 0, 0, 255);
     SDL_RenderClear(renderer);
 
@@ -515,4 +509,42 @@ void CamViewer::resizeEvent(QResizeEvent* event)
 {
     event->accept();
     fitToWidget();
+    clearWithoutPicture();
+}
+
+bool CamViewer::eventFilter(QObject* watched, QEvent* event)
+{
+    // The toolkit does not repaint this widget, so an uncovered part of its native window
+    // would keep stale pixels; redraw black there when no live picture will.
+    if (event->type() == QEvent::Expose && watched == windowHandle())
+        clearWithoutPicture();
+    return QWidget::eventFilter(watched, event);
+}
+
+QSize CamViewer::syncSdlSize()
+{
+    const QSize size = pixelSize();
+    // SDL hears nothing of the toolkit's resizes of a window it did not create: tell it, or
+    // it keeps drawing for the old size.
+    int sdlWidth = 0;
+    int sdlHeight = 0;
+    SDL_GetWindowSize(m_sdlWindow.get(), &sdlWidth, &sdlHeight);
+    if (sdlWidth != size.width() || sdlHeight != size.height()) {
+        SDL_SetWindowSize(m_sdlWindow.get(), size.width(), size.height());
+        SDL_FlushEvent(SDL_WINDOWEVENT);
+    }
+    return size;
+}
+
+void CamViewer::clearWithoutPicture()
+{
+    // The toolkit never paints this widget; without a camera nothing else would cover
+    // whatever the screen held there before, so show plain black instead.
+    QMutexLocker locker(&m_lock);
+    if (!m_renderer || m_displayTimer.isActive())
+        return;
+    syncSdlSize();
+    SDL_SetRenderDrawColor(m_renderer.get(), 0, 0, 0, 255);
+    SDL_RenderClear(m_renderer.get());
+    SDL_RenderPresent(m_renderer.get());
 }

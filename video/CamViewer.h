@@ -76,6 +76,7 @@ protected:
     void wheelEvent(QWheelEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
     QPaintEngine* paintEngine() const override { return nullptr; }
 
 private slots:
@@ -88,6 +89,8 @@ private:
     QSize pixelSize() const;
     void makeVideoTexture(int width, int height);
     void drawFrame(AVFrame* frame);
+    QSize syncSdlSize();
+    void clearWithoutPicture();
     void drawAt(SDL_Texture* texture, int x, int y);
     sdl::TexturePtr textTexture(const QString& text, const QColor& colour);
     sdl::TexturePtr imageTexture(const QString& path);

@@ -152,6 +152,27 @@ private slots:
         viewer->setGrabber(nullptr);
     }
 
+    void withoutCameraTheViewIsBlack()
+    {
+        // Whatever the screen held there before (here a white window) must not show through.
+        QWidget before;
+        before.setStyleSheet(QStringLiteral("background: white"));
+        before.setGeometry(1000, 500, 400, 300);
+        before.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&before));
+        QWidget window;
+        window.setStyleSheet(QStringLiteral("background: white"));
+        auto* layout = new QVBoxLayout(&window);
+        auto* viewer = new CamViewer(&window);
+        layout->addWidget(viewer);
+        window.setGeometry(1000, 500, 400, 300);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        window.raise();
+        const QPoint centre = viewer->mapToGlobal(viewer->rect().center());
+        QTRY_COMPARE(window.screen()->grabWindow(0).toImage().pixelColor(centre), QColor(Qt::black));
+    }
+
     void softwareRendererStandsInForAMissingAcceleratedOne()
     {
         // Without GL drivers no accelerated renderer can be made: the view must still draw.
