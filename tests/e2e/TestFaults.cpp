@@ -18,6 +18,7 @@
 #include <QBuffer>
 #include <QFile>
 #include <QLineEdit>
+#include <QMenu>
 #include <QProcess>
 #include <QPushButton>
 #include <QTableWidget>
@@ -245,8 +246,8 @@ private slots:
     void cameraVanishingWhileRecordingFinishesAndFilesTheRecording()
     {
         MsgBoxRecorder boxes(QMessageBox::Ok);
-        // The camera's stream ends after four seconds, as when its cable is pulled.
-        openExamination("testsrc2=size=640x480:rate=30:duration=4,realtime");
+        // The camera's stream ends after six seconds, as when its cable is pulled.
+        openExamination("testsrc2=size=640x480:rate=30:duration=6,realtime");
         pressCameraKey(1);
         QTRY_COMPARE(recordsFiled(), 1);
         pressCameraKey(2);
@@ -266,11 +267,19 @@ private slots:
         QVERIFY2(media.decodedFrames >= 30, qPrintable(QString::number(media.decodedFrames)));
         QVERIFY(QFileInfo::exists(video + QStringLiteral("-thumbnail.bmp")));
 
-        // Told once; the window stays usable and the camera can be chosen again.
+        // Told once; the window stays usable and the camera, chosen again, shows its picture.
         const int checks = diskChecks();
         QTRY_VERIFY(diskChecks() >= checks + 2);
         QCOMPARE(boxes.boxes.size(), 1);
-        QVERIFY(camera->isVisible());
+        QAction* entry = nullptr;
+        const QList<QAction*> devices = child<QMenu>(camera, "mCams")->actions();
+        for (QAction* action : devices) {
+            if (action->data().toString() == QLatin1String(kCameraNode))
+                entry = action;
+        }
+        QVERIFY(entry);
+        entry->trigger();
+        QVERIFY(waitForFrames(3));
     }
 
     void killedWhileRecordingLeavesPlayableVideoAndIntactDatabase()
