@@ -20,6 +20,7 @@
 #include <QPlainTextEdit>
 #include <QPointer>
 #include <QPushButton>
+#include <QScreen>
 #include <QTabWidget>
 #include <QTableWidget>
 #include <QTextEdit>
@@ -228,7 +229,10 @@ private slots:
     void patientTextsAreStoredAndShownExactlyAsTyped()
     {
         const QString first = QStringLiteral("<b>Zoë</b> O'Brien \"Ted\" 100% 😀");
-        const QString last = QStringLiteral("Smith'); DROP TABLE user;-- _%");
+        QString last = QStringLiteral("Smith'); DROP TABLE user;-- _%");
+        while (last.size() < 10000)
+            last += QStringLiteral("-Lange");
+        last.truncate(10000);
         QString remark = QStringLiteral("Allergic: 'latex' & \"iodine\" 50%\n");
         while (remark.size() < 10000)
             remark += QStringLiteral("Ä😀ß%_'\" ");
@@ -317,12 +321,17 @@ private slots:
         QVERIFY(QTest::qWaitForWindowExposed(&camera));
         QLabel* heading = child<QLabel>(&camera, "lbName");
         QCOMPARE(heading->text(), first + last);
+        // A long name stays inside the windows instead of stretching them off the screen.
+        const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+        QVERIFY2(camera.minimumSizeHint().width() <= screen.width(),
+            qPrintable(QString::number(camera.minimumSizeHint().width())));
         DlgExport report(nullptr);
         report.setInfo(quint64(patient), {});
         report.show();
         QVERIFY(QTest::qWaitForWindowExposed(&report));
         QLabel* name = child<QLabel>(&report, "lvName");
         QTRY_COMPARE(name->text(), first + QLatin1Char(' ') + last);
+        QVERIFY2(report.width() <= screen.width(), qPrintable(QString::number(report.width())));
         QStringList markup;
         if (!drawsLiterally(heading))
             markup << QStringLiteral("the camera window's heading");
