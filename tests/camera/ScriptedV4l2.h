@@ -37,6 +37,26 @@ struct V4l2Script {
         q.flags = flags;
         controls << Control { q, menu, value };
     }
+    // The controls a typical UVC examination camera's driver offers (for looking at the dialog).
+    static std::shared_ptr<V4l2Script> typicalCamera()
+    {
+        auto s = std::make_shared<V4l2Script>();
+        s->add(V4L2_CID_USER_CLASS, V4L2_CTRL_TYPE_CTRL_CLASS, "User Controls", 0, 0, 0, 0);
+        s->add(V4L2_CID_BRIGHTNESS, V4L2_CTRL_TYPE_INTEGER, "Brightness", -64, 64, 0, 8);
+        s->add(V4L2_CID_CONTRAST, V4L2_CTRL_TYPE_INTEGER, "Contrast", 0, 95, 32, 40);
+        s->add(V4L2_CID_SATURATION, V4L2_CTRL_TYPE_INTEGER, "Saturation", 0, 100, 55, 60);
+        s->add(V4L2_CID_AUTO_WHITE_BALANCE, V4L2_CTRL_TYPE_BOOLEAN, "White Balance, Automatic", 0, 1, 1, 1);
+        s->add(V4L2_CID_POWER_LINE_FREQUENCY, V4L2_CTRL_TYPE_MENU, "Power Line Frequency", 0, 2, 1, 1, 0,
+            { { 0, "Disabled" }, { 1, "50 Hz" }, { 2, "60 Hz" } });
+        s->add(V4L2_CID_WHITE_BALANCE_TEMPERATURE, V4L2_CTRL_TYPE_INTEGER, "White Balance Temperature", 2800,
+            6500, 4600, 4600, V4L2_CTRL_FLAG_INACTIVE, {}, 10);
+        s->add(V4L2_CID_CAMERA_CLASS, V4L2_CTRL_TYPE_CTRL_CLASS, "Camera Controls", 0, 0, 0, 0);
+        s->add(V4L2_CID_EXPOSURE_AUTO, V4L2_CTRL_TYPE_MENU, "Auto Exposure", 0, 3, 3, 3, 0,
+            { { 1, "Manual Mode" }, { 3, "Aperture Priority Mode" } });
+        s->add(V4L2_CID_EXPOSURE_ABSOLUTE, V4L2_CTRL_TYPE_INTEGER, "Exposure Time, Absolute", 3, 2047, 250,
+            250, V4L2_CTRL_FLAG_INACTIVE);
+        return s;
+    }
     Control* find(quint32 id)
     {
         for (Control& c : controls)
