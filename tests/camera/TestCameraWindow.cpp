@@ -17,6 +17,8 @@
 #include <QStatusBar>
 #include <QtTest>
 
+#include <SDL.h>
+
 namespace {
 // The device menu's camera entries as "device key|text|on/off".
 QStringList cameraEntries(FrmCamera* window)
@@ -62,6 +64,8 @@ private slots:
     void freeSpaceText();
     void viewKeysAndDoubleClickFollowTheKeyboardTable();
     void fullScreenRestoresSidePanelOnlyInExamination();
+    void mirrorAndRotationEntriesEachKeepOneCheck();
+    void topmostKeepsTheWindowShown();
     void cameraKeysRunTheAssignedCommands();
     void languageSwitchRetranslatesWindowAndOpener();
 };
@@ -241,6 +245,60 @@ void TestCameraWindow::fullScreenRestoresSidePanelOnlyInExamination()
     QVERIFY(sider->isHidden());
     full->trigger();
     QVERIFY(sider->isVisible());
+}
+
+void TestCameraWindow::mirrorAndRotationEntriesEachKeepOneCheck()
+{
+    CameraRig rig;
+    FrmCamera* window = rig.open();
+    CamViewer* view = CameraRig::view(window);
+    const QStringList mirrors
+        = { QStringLiteral("mvpDeft"), QStringLiteral("mvpVert"), QStringLiteral("mvpHorz") };
+    const QStringList rotations = { QStringLiteral("mvpRoat0"), QStringLiteral("mvpRoat90"),
+        QStringLiteral("mvpRoat180"), QStringLiteral("mvpRoat270") };
+    const auto checked = [window](const QStringList& set) {
+        QStringList on;
+        for (const QString& name : set) {
+            if (window->findChild<QAction*>(name)->isChecked())
+                on << name;
+        }
+        return on;
+    };
+    const auto choose = [window](const QString& name) { window->findChild<QAction*>(name)->trigger(); };
+    QCOMPARE(checked(mirrors), QStringList(QStringLiteral("mvpDeft")));
+    QCOMPARE(checked(rotations), QStringList(QStringLiteral("mvpRoat0")));
+
+    // Each entry is checked alone in its own set, whatever the other set holds; choosing the
+    // checked entry again keeps it checked.
+    const int expectedFlip[] = { SDL_FLIP_NONE, SDL_FLIP_VERTICAL, SDL_FLIP_HORIZONTAL };
+    for (int i : { 2, 1, 1, 0 }) {
+        choose(mirrors.at(i));
+        QCOMPARE(checked(mirrors), QStringList(mirrors.at(i)));
+        QCOMPARE(view->flip(), expectedFlip[i]);
+        QCOMPARE(checked(rotations), QStringList(QStringLiteral("mvpRoat0")));
+    }
+    choose(mirrors.at(2));
+    for (int i : { 1, 3, 3, 2, 0 }) {
+        choose(rotations.at(i));
+        QCOMPARE(checked(rotations), QStringList(rotations.at(i)));
+        QCOMPARE(view->rotation(), 90.0 * i);
+        QCOMPARE(checked(mirrors), QStringList(QStringLiteral("mvpHorz")));
+        QCOMPARE(view->flip(), int(SDL_FLIP_HORIZONTAL));
+    }
+}
+
+void TestCameraWindow::topmostKeepsTheWindowShown()
+{
+    CameraRig rig;
+    FrmCamera* window = rig.open();
+    window->show();
+    QAction* topmost = CameraRig::action(window, "mvTopm");
+    topmost->trigger();
+    QVERIFY(window->windowFlags() & Qt::WindowStaysOnTopHint);
+    QVERIFY(window->isVisible());
+    topmost->trigger();
+    QVERIFY(!(window->windowFlags() & Qt::WindowStaysOnTopHint));
+    QVERIFY(window->isVisible());
 }
 
 void TestCameraWindow::cameraKeysRunTheAssignedCommands()
