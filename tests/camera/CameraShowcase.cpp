@@ -1,6 +1,6 @@
 // Opens a camera window on a test picture, for looking at it under a virtual display:
 //   camera_showcase normal|full|exam|savepath|wmarker|btnmgr|about|vidctrl [en|de]
-// exam switches to examination mode and takes three pictures into the side panel; the
+// exam switches to examination mode and takes six pictures into the side panel; the
 // dialog modes open that dialog over the window through its menu entry. The second
 // argument picks the shipped language file (English by default).
 #include "CamGrabber.h"
@@ -68,7 +68,7 @@ int main(int argc, char** argv)
     QAction* snapshot = window->findChild<QAction*>(QStringLiteral("moSnap"));
     QAction* full = window->findChild<QAction*>(QStringLiteral("mvFull"));
     if (mode == QLatin1String("exam")) {
-        for (int i = 1; i <= 3; ++i)
+        for (int i = 1; i <= 6; ++i)
             QTimer::singleShot(500 * i, snapshot, &QAction::trigger);
     } else if (mode == QLatin1String("full")) {
         QTimer::singleShot(500, full, &QAction::trigger);
