@@ -240,7 +240,13 @@ private slots:
         QCOMPARE(boxes.boxes.at(0).text, Language::instance()->text("System", "dir_err"));
         QVERIFY(!record->isChecked());
         QCOMPARE(recordsFiled(), 0);
+
+        // Back to a folder that takes files, the same window captures and files again.
         AppSettings().remove(QStringLiteral("SavePath"));
+        snap->trigger();
+        QCOMPARE(snaps.count(), 1);
+        QTRY_COMPARE(recordsFiled(), 1);
+        QCOMPARE(boxes.boxes.size(), 2);
     }
 
     void cameraVanishingWhileRecordingFinishesAndFilesTheRecording()
