@@ -12,6 +12,7 @@
 #include <QActionGroup>
 #include <QCloseEvent>
 #include <QDebug>
+#include <QHeaderView>
 #include <QSignalBlocker>
 #include <QVector>
 
@@ -37,6 +38,7 @@ FrmPatmgr::FrmPatmgr(QWidget* opener)
     , ui(new Ui::FrmPatmgr)
 {
     ui->setupUi(this);
+    fitLastColumn();
     Database* db = Database::instance();
     Language::instance()->translate(this);
     if (!db)
@@ -53,6 +55,18 @@ FrmPatmgr::~FrmPatmgr()
 {
     delete ui;
     qDebug("Delete FrmPatmgr\n");
+}
+
+void FrmPatmgr::fitLastColumn()
+{
+    // A stretched last section never gets narrower than it was when the stretch was switched
+    // on, which would keep it at the 130-pixel default and push the examination date behind a
+    // horizontal scroll bar in the 800-pixel window. Starting it at the minimum width lets it
+    // take exactly the room the other columns leave.
+    QHeaderView* header = ui->list->horizontalHeader();
+    header->setStretchLastSection(false);
+    header->resizeSection(header->count() - 1, header->minimumSectionSize());
+    header->setStretchLastSection(true);
 }
 
 void FrmPatmgr::connectSignals()

@@ -47,6 +47,7 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
+    void fitLastColumn();
     void connectSignals();
     void showList(DbResponser* response);
     void fillRows(const DbResponser* response, const QVector<int>& shown);

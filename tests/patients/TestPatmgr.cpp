@@ -9,9 +9,11 @@
 #include <QDateEdit>
 #include <QDialog>
 #include <QFile>
+#include <QHeaderView>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QTableWidget>
 #include <QTimer>
 
@@ -128,6 +130,32 @@ private slots:
             QCOMPARE(list->item(0, col)->textAlignment(), int(Qt::AlignCenter));
         QCOMPARE(list->item(0, 3)->textAlignment(), int(Qt::AlignLeft | Qt::AlignVCenter));
         QVERIFY(!(list->item(0, 0)->flags() & Qt::ItemIsEditable));
+    }
+
+    void listFitsTheWindowWithoutSidewaysScrolling()
+    {
+        // Enough patients for a vertical scroll bar, which takes its width from the columns.
+        QVERIFY(dbRun("INSERT INTO user (fnam,lnam,bday) WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL "
+                      "SELECT i+1 FROM n WHERE i<60) SELECT 'P'||i,'Q','1980/01/01' FROM n")
+                    .ok);
+        FrmPatmgr w(nullptr);
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        auto* list = part<QTableWidget>(w, "list");
+        QTRY_COMPARE(list->rowCount(), 60);
+        QCOMPARE(w.size(), QSize(800, 600));
+        auto* header = list->horizontalHeader();
+        for (int col = 0; col < 4; ++col)
+            QCOMPARE(header->sectionSize(col), 130);
+        // The examination date takes the rest of the width instead of hiding behind a scroll bar,
+        // also when the window is made narrower, until it is down to its minimum width.
+        QTRY_VERIFY(list->verticalScrollBar()->isVisible());
+        QCOMPARE(header->length(), list->viewport()->width());
+        QVERIFY(!list->horizontalScrollBar()->isVisible());
+        w.resize(760, 600);
+        QTRY_COMPARE(header->length(), list->viewport()->width());
+        QVERIFY(header->sectionSize(4) < 130);
+        QVERIFY(!list->horizontalScrollBar()->isVisible());
     }
 
     void finderMatchesAnyCaseWithWildcardsAndCombinesWithAnd()
