@@ -169,12 +169,14 @@ void DlgExport::onPrintAsPDF(bool)
     const QString fileName = askSaveFileName(this, QStringLiteral("PDF Files (*.pdf)"));
     if (fileName.isEmpty())
         return;
-    QFile file(fileName);
     // The message names the file, so the operator sees which one could not be written.
-    const QString notWritten
-        = Language::instance()->text(QStringLiteral("System"), QStringLiteral("not_found")).arg(fileName);
+    const auto notWritten = [this, &fileName] {
+        MsgBox::warningText(this,
+            Language::instance()->text(QStringLiteral("System"), QStringLiteral("not_found")).arg(fileName));
+    };
+    QFile file(fileName);
     if (!file.open(QIODevice::WriteOnly)) {
-        MsgBox::warningText(this, notWritten);
+        notWritten();
         return;
     }
     {
@@ -185,5 +187,5 @@ void DlgExport::onPrintAsPDF(bool)
     file.close();
     // A full disk or a vanished medium would otherwise leave a broken file without a word.
     if (file.error() != QFileDevice::NoError)
-        MsgBox::warningText(this, notWritten);
+        notWritten();
 }
