@@ -20,27 +20,38 @@ void MsgBox::setHandler(Handler h)
     handler() = std::move(h);
 }
 
-QMessageBox::StandardButton MsgBox::show(Kind kind, QWidget* parent, const QString& title,
-                                         const QString& text)
+QMessageBox::StandardButton MsgBox::show(
+    Kind kind, QWidget* parent, const QString& title, const QString& text)
 {
     if (handler())
         return handler()(kind, parent, title, text);
+    QMessageBox box(parent);
+    box.setWindowTitle(title);
+    box.setText(text);
+    // Texts may carry file paths or patient data: never read them as markup.
+    box.setTextFormat(Qt::PlainText);
     switch (kind) {
     case Kind::Information:
-        return QMessageBox::information(parent, title, text, QMessageBox::Ok);
+        box.setIcon(QMessageBox::Information);
+        box.setStandardButtons(QMessageBox::Ok);
+        break;
     case Kind::Warning:
-        return QMessageBox::warning(parent, title, text, QMessageBox::Ok);
+        box.setIcon(QMessageBox::Warning);
+        box.setStandardButtons(QMessageBox::Ok);
+        break;
     case Kind::Question:
-        return QMessageBox::question(parent, title, text, QMessageBox::Yes | QMessageBox::No,
-                                     QMessageBox::NoButton);
+        box.setIcon(QMessageBox::Question);
+        box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+        break;
     }
-    return QMessageBox::NoButton;
+    const int answer = box.exec();
+    return answer == -1 ? QMessageBox::NoButton : QMessageBox::StandardButton(answer);
 }
 
 void MsgBox::information(QWidget* parent, const QString& textKey)
 {
     show(Kind::Information, parent, systemText("hint"),
-         Language::instance()->text(QStringLiteral("System"), textKey));
+        Language::instance()->text(QStringLiteral("System"), textKey));
 }
 
 void MsgBox::warning(QWidget* parent, const QString& textKey)
@@ -56,6 +67,6 @@ void MsgBox::warningText(QWidget* parent, const QString& text)
 bool MsgBox::ask(QWidget* parent, const QString& textKey)
 {
     return show(Kind::Question, parent, systemText("ask"),
-                Language::instance()->text(QStringLiteral("System"), textKey))
+               Language::instance()->text(QStringLiteral("System"), textKey))
         == QMessageBox::Yes;
 }
