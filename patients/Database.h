@@ -19,7 +19,7 @@ public:
     static Database* instance();
 
     void exec(const QString& sql, const QVariantList& binds, QObject* dest, const db_result& callback,
-              bool batch = false);
+        bool batch = false);
     bool open(const DbParams& params, QString* error);
     void close();
     ~Database() override;
