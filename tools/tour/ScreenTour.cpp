@@ -1,7 +1,9 @@
-// karvex-tour OUTDIR: walks through every window and dialog of Karvex the way an operator
-// does, on a test camera picture, and saves a screenshot of each as OUTDIR/<name>.png, plus
-// the saved report as OUTDIR/report.pdf. scripts/screenshots.sh runs it on a virtual display
-// to make the pictures of the user guide. It is not a test: it waits where a person would.
+// karvex-tour OUTDIR [LANGUAGE]: walks through every window and dialog of Karvex the way an
+// operator does, on a test camera picture, and saves a screenshot of each as
+// OUTDIR/<name>.png, plus the saved report as OUTDIR/report.pdf. LANGUAGE picks a shipped
+// language file (e.g. de-DE for language/lang_de-DE.ini), to look at a translation in place.
+// scripts/screenshots.sh runs it on a virtual display to make the pictures of the user
+// guide. It is not a test: it waits where a person would.
 
 #include "AppSettings.h"
 #include "CamViewer.h"
@@ -12,6 +14,7 @@
 #include "E2eSupport.h"
 #include "FrmCamera.h"
 #include "FrmPatmgr.h"
+#include "Language.h"
 #include "Resources.h"
 #include "ScriptedV4l2.h"
 #include "SelectableImageWidget.h"
@@ -95,27 +98,6 @@ bool waitFor(const std::function<bool()>& condition, const char* what)
     std::fprintf(stderr, "tour: %s did not happen\n", what);
     ++failures;
     return false;
-}
-
-// The controls a UVC examination camera's driver offers.
-std::unique_ptr<V4l2Controls> scriptedCamera(const QString&)
-{
-    auto s = std::make_shared<V4l2Script>();
-    s->add(V4L2_CID_USER_CLASS, V4L2_CTRL_TYPE_CTRL_CLASS, "User Controls", 0, 0, 0, 0);
-    s->add(V4L2_CID_BRIGHTNESS, V4L2_CTRL_TYPE_INTEGER, "Brightness", -64, 64, 0, 8);
-    s->add(V4L2_CID_CONTRAST, V4L2_CTRL_TYPE_INTEGER, "Contrast", 0, 95, 32, 40);
-    s->add(V4L2_CID_SATURATION, V4L2_CTRL_TYPE_INTEGER, "Saturation", 0, 100, 55, 60);
-    s->add(V4L2_CID_AUTO_WHITE_BALANCE, V4L2_CTRL_TYPE_BOOLEAN, "White Balance, Automatic", 0, 1, 1, 1);
-    s->add(V4L2_CID_POWER_LINE_FREQUENCY, V4L2_CTRL_TYPE_MENU, "Power Line Frequency", 0, 2, 1, 1, 0,
-        { { 0, "Disabled" }, { 1, "50 Hz" }, { 2, "60 Hz" } });
-    s->add(V4L2_CID_WHITE_BALANCE_TEMPERATURE, V4L2_CTRL_TYPE_INTEGER, "White Balance Temperature", 2800,
-        6500, 4600, 4600, V4L2_CTRL_FLAG_INACTIVE, {}, 10);
-    s->add(V4L2_CID_CAMERA_CLASS, V4L2_CTRL_TYPE_CTRL_CLASS, "Camera Controls", 0, 0, 0, 0);
-    s->add(V4L2_CID_EXPOSURE_AUTO, V4L2_CTRL_TYPE_MENU, "Auto Exposure", 0, 3, 3, 3, 0,
-        { { 1, "Manual Mode" }, { 3, "Aperture Priority Mode" } });
-    s->add(V4L2_CID_EXPOSURE_ABSOLUTE, V4L2_CTRL_TYPE_INTEGER, "Exposure Time, Absolute", 3, 2047, 250, 250,
-        V4L2_CTRL_FLAG_INACTIVE);
-    return std::make_unique<ScriptedV4l2>(s);
 }
 
 void fileSamplePatients()
@@ -286,7 +268,7 @@ int main(int argc, char** argv)
     QApplication app(argc, argv);
     karvexInitResources();
     if (argc < 2) {
-        std::fprintf(stderr, "usage: karvex-tour OUTDIR\n");
+        std::fprintf(stderr, "usage: karvex-tour OUTDIR [LANGUAGE]\n");
         return 2;
     }
     outDir = QDir(QString::fromLocal8Bit(argv[1])).absolutePath();
@@ -294,11 +276,20 @@ int main(int argc, char** argv)
     QTemporaryDir work;
     QDir::setCurrent(work.path());
     TestSupport::copyShippedLanguages();
+    if (argc > 2) {
+        const QString file = QStringLiteral("language/lang_%1.ini").arg(QString::fromLocal8Bit(argv[2]));
+        if (!QFileInfo::exists(file)) {
+            std::fprintf(stderr, "karvex-tour: no %s\n", qPrintable(file));
+            return 2;
+        }
+        Language::instance()->load(QDir::current().absoluteFilePath(file));
+    }
     AppSettings().setValue(QStringLiteral("Hospital/name"), QStringLiteral("St. Anna Hospital"));
     AppSettings().setValue(QStringLiteral("WMarker/type"), QStringLiteral("0"));
     AppSettings().setValue(QStringLiteral("WMarker/text"), QStringLiteral("St. Anna Hospital"));
     plugCamera("testsrc2=size=1280x720:rate=30,realtime");
-    V4l2Controls::setFactory(scriptedCamera);
+    const std::shared_ptr<V4l2Script> controls = V4l2Script::typicalCamera();
+    V4l2Controls::setFactory([controls](const QString&) { return std::make_unique<ScriptedV4l2>(controls); });
     const QString pdf = outDir + QStringLiteral("/report.pdf");
     DlgExport::setSaveFileAsker([pdf](QWidget*, const QString&) { return pdf; });
     if (!Database::instance())
