@@ -1,21 +1,33 @@
-#include "TestSupport.h"
-
+// The option dialogs store exactly what the operator chose; Video Control writes the camera's
+// controls (played from a scripted driver) as they are edited.
 #include "AppSettings.h"
 #include "DlgAbout.h"
 #include "DlgBtnMgr.h"
 #include "DlgSavePath.h"
+#include "DlgVidCtrl.h"
 #include "DlgWMarker.h"
 #include "FileChooser.h"
 #include "Language.h"
+#include "ScriptedV4l2.h"
+#include "TestSupport.h"
 
+#include <QCheckBox>
 #include <QComboBox>
-#include <QDir>
+#include <QGridLayout>
+#include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSlider>
+#include <QSpinBox>
+#include <QTimer>
 
 namespace {
+const quint32 kBright = V4L2_CID_BRIGHTNESS, kAutoWb = V4L2_CID_AUTO_WHITE_BALANCE,
+              kWbTemp = V4L2_CID_WHITE_BALANCE_TEMPERATURE;
+using Writes = QList<QPair<quint32, qint32>>;
+
 template <typename T = QPushButton> T* child(QWidget* dialog, const char* name)
 {
     T* widget = dialog->findChild<T*>(QLatin1String(name));
@@ -27,8 +39,50 @@ template <typename T = QPushButton> T* child(QWidget* dialog, const char* name)
 // "<absent>" keeps "stored nothing" apart from "stored empty text".
 QString stored(const char* key)
 {
-    QSettings settings(QStringLiteral("settings.ini"), QSettings::IniFormat);
-    return settings.value(QLatin1String(key), QStringLiteral("<absent>")).toString();
+    return QSettings(QStringLiteral("settings.ini"), QSettings::IniFormat).value(key, "<absent>").toString();
+}
+
+// A typical camera plus a control of each kind the dialog leaves out, greys or only acts on.
+std::shared_ptr<V4l2Script> camera()
+{
+    auto s = V4l2Script::typicalCamera();
+    s->add(V4L2_CID_SHARPNESS, V4L2_CTRL_TYPE_INTEGER, "Sharpness", 0, 7, 3, 3, V4L2_CTRL_FLAG_DISABLED);
+    s->add(V4L2_CID_PAN_RESET, V4L2_CTRL_TYPE_BUTTON, "Pan, Reset", 0, 0, 0, 0);
+    s->add(V4L2_CID_CAMERA_SENSOR_ROTATION, V4L2_CTRL_TYPE_INTEGER, "Rotation", 0, 270, 0, 90,
+        V4L2_CTRL_FLAG_READ_ONLY, {}, 90);
+    s->add(V4L2_CID_PIXEL_RATE, V4L2_CTRL_TYPE_INTEGER64, "Pixel Rate", 0, 0, 0, 0);
+    // The driver greys the manual temperature while the automatic white balance runs.
+    s->afterWrite = [](V4l2Script& script, quint32 id, qint32 value) {
+        if (id == kAutoWb) {
+            script.find(kWbTemp)->query.flags = value ? V4L2_CTRL_FLAG_INACTIVE : 0;
+            script.find(kWbTemp)->value = value ? 5100 : 4000;
+        }
+    };
+    return s;
+}
+
+std::unique_ptr<DlgVidCtrl> dialogFor(const std::shared_ptr<V4l2Script>& script)
+{
+    auto device = std::make_unique<ScriptedV4l2>(script);
+    const QList<V4l2Control> controls = device->list();
+    return std::make_unique<DlgVidCtrl>(nullptr, std::move(device), controls, QString());
+}
+
+// The editor in the row of the control's name (label, or the push button itself).
+template <typename T = QWidget> T* editor(const std::unique_ptr<DlgVidCtrl>& dialog, const QString& name)
+{
+    for (QWidget* w : dialog->findChildren<QWidget*>()) {
+        auto* label = qobject_cast<QLabel*>(w);
+        auto* button = qobject_cast<QPushButton*>(w);
+        if ((label && label->text() == name) || (button && button->text() == name)) {
+            auto* grid = qobject_cast<QGridLayout*>(w->parentWidget()->layout());
+            int row, column, rowSpan, columnSpan;
+            grid->getItemPosition(grid->indexOf(w), &row, &column, &rowSpan, &columnSpan);
+            QWidget* cell = grid->itemAtPosition(row, 1)->widget();
+            return qobject_cast<T*>(cell) ? qobject_cast<T*>(cell) : cell->findChild<T*>();
+        }
+    }
+    return nullptr;
 }
 } // namespace
 
@@ -36,159 +90,187 @@ class TestCameraDialogs : public QObject
 {
     Q_OBJECT
 
-    QList<FileChooser::Request> requests;
-    QString answer;
+    QString answer; // what the operator picks in the next folder or file chooser
 
 private slots:
     void init()
     {
         QFile::remove(QStringLiteral("settings.ini"));
-        requests.clear();
-        FileChooser::setHandler([this](const FileChooser::Request& request) {
-            requests << request;
-            return answer;
-        });
+        FileChooser::setHandler([this](const FileChooser::Request&) { return answer; });
     }
-
     void cleanup()
     {
-        FileChooser::setHandler(nullptr);
-        QDir(QStringLiteral("language")).removeRecursively();
+        V4l2Controls::setFactory(nullptr);
         Language::instance()->load(QString());
     }
 
-    void savePathStoresWhatTheFieldShows()
+    void savePathStoresTheChosenFolderWithTrailingSlash()
     {
-        AppSettings().setValue(QStringLiteral("SavePath/path"), QStringLiteral("/data/caps"));
-        DlgSavePath(nullptr).findChild<QPushButton*>(QStringLiteral("bnOK"))->click();
-        QCOMPARE(stored("SavePath/path"), QString("/data/caps")); // no slash added to a stored path
-        QFile::remove(QStringLiteral("settings.ini"));
-
         DlgSavePath dialog(nullptr);
-        auto* path = child<QLineEdit>(&dialog, "lePath");
-        QVERIFY(path->text().isEmpty());
+        for (const char* chosen : { "/srv/captures", "/srv/other/" }) {
+            answer = QLatin1String(chosen);
+            child(&dialog, "bnMore")->click();
+        }
+        child(&dialog, "bnCancel")->click();
+        QCOMPARE(stored("SavePath/path"), QStringLiteral("<absent>"));
+        child(&dialog, "bnOK")->click();
+        QCOMPARE(stored("SavePath/path"), QStringLiteral("/srv/other/"));
         answer = QStringLiteral("/srv/captures");
         child(&dialog, "bnMore")->click();
-        QCOMPARE(requests.size(), 1);
-        QCOMPARE(requests[0].kind, FileChooser::Kind::Folder);
-        QCOMPARE(requests[0].parent, &dialog);
-        QCOMPARE(requests[0].caption, QString("Save Path"));
-        QCOMPARE(requests[0].startDir, QDir::currentPath());
-        QCOMPARE(requests[0].options, QFileDialog::ShowDirsOnly | QFileDialog::DontResolveSymlinks);
-        QCOMPARE(path->text(), QString("/srv/captures/"));
-        answer = QStringLiteral("/srv/other/");
-        child(&dialog, "bnMore")->click();
-        QCOMPARE(path->text(), QString("/srv/other/"));
         child(&dialog, "bnOK")->click();
-        QCOMPARE(dialog.result(), int(QDialog::Accepted));
-        QCOMPARE(stored("SavePath/path"), QString("/srv/other/"));
+        QCOMPARE(stored("SavePath/path"), QStringLiteral("/srv/captures/"));
 
-        // The next dialog shows and browses from the stored folder; a cancelled chooser empties
-        // the field, Cancel keeps the stored path, OK stores the empty text (default folder).
+        // A cancelled chooser empties the field; OK then stores it (the default folder).
         DlgSavePath again(nullptr);
-        QCOMPARE(child<QLineEdit>(&again, "lePath")->text(), QString("/srv/other/"));
+        QCOMPARE(child<QLineEdit>(&again, "lePath")->text(), QStringLiteral("/srv/captures/"));
         answer.clear();
         child(&again, "bnMore")->click();
-        QCOMPARE(requests.last().startDir, QString("/srv/other/"));
-        QVERIFY(child<QLineEdit>(&again, "lePath")->text().isEmpty());
-        child(&again, "bnCancel")->click();
-        QCOMPARE(stored("SavePath/path"), QString("/srv/other/"));
         child(&again, "bnOK")->click();
         QCOMPARE(stored("SavePath/path"), QString(""));
     }
 
-    void watermarkTypeIsStoredAsZeroOrOne_data()
-    {
-        QTest::addColumn<QString>("storedType");
-        QTest::addColumn<bool>("picture");
-        QTest::newRow("absent") << QString() << false;
-        QTest::newRow("five is a picture") << QStringLiteral("5") << true;
-        QTest::newRow("not a number is text") << QStringLiteral("x") << false;
-    }
-
-    void watermarkTypeIsStoredAsZeroOrOne()
-    {
-        QFETCH(QString, storedType);
-        QFETCH(bool, picture);
-        if (!storedType.isNull())
-            AppSettings().setValue(QStringLiteral("WMarker/type"), storedType);
-        DlgWMarker dialog(nullptr);
-        QCOMPARE(child<QRadioButton>(&dialog, "rbPict")->isChecked(), picture);
-        QCOMPARE(child<QRadioButton>(&dialog, "rbText")->isChecked(), !picture);
-        child(&dialog, "bnOK")->click();
-        QCOMPARE(dialog.result(), int(QDialog::Accepted));
-        QCOMPARE(stored("WMarker/type"), QString(picture ? "1" : "0"));
-        QCOMPARE(stored("WMarker/text"), QString(""));
-    }
-
-    void watermarkStoresTextAndPictureOnlyOnOK()
+    void watermarkStoresTypeZeroOrOneOnlyOnOK()
     {
         AppSettings().setValue(QStringLiteral("WMarker/text"), QStringLiteral("Dr. Weber"));
         DlgWMarker dialog(nullptr);
-        auto* pict = child<QLineEdit>(&dialog, "lePict");
+        QVERIFY(child<QRadioButton>(&dialog, "rbText")->isChecked());
         answer = QStringLiteral("/pics/clinic.png");
         child(&dialog, "bnPict")->click();
-        QCOMPARE(requests[0].kind, FileChooser::Kind::OpenFile);
-        QVERIFY(requests[0].caption.isEmpty() && requests[0].startDir.isEmpty());
-        QCOMPARE(requests[0].filter, QString("Image Files (*.png *.jpg *.bmp)"));
-        QCOMPARE(pict->text(), QString("/pics/clinic.png"));
-        answer.clear();
+        answer.clear(); // a cancelled chooser keeps the picture
         child(&dialog, "bnPict")->click();
-        QCOMPARE(pict->text(), QString("/pics/clinic.png"));
-
         child<QRadioButton>(&dialog, "rbPict")->click();
         child(&dialog, "bnCancel")->click();
-        QCOMPARE(dialog.result(), int(QDialog::Rejected));
-        QCOMPARE(stored("WMarker/type"), QString("<absent>"));
-        QCOMPARE(stored("WMarker/path"), QString("<absent>"));
+        QCOMPARE(stored("WMarker/type"), QStringLiteral("<absent>"));
         child(&dialog, "bnOK")->click();
-        QCOMPARE(stored("WMarker/type"), QString("1"));
-        QCOMPARE(stored("WMarker/text"), QString("Dr. Weber"));
-        QCOMPARE(stored("WMarker/path"), QString("/pics/clinic.png"));
+        QCOMPARE(stored("WMarker/type"), QStringLiteral("1"));
+        QCOMPARE(stored("WMarker/text"), QStringLiteral("Dr. Weber"));
+        QCOMPARE(stored("WMarker/path"), QStringLiteral("/pics/clinic.png"));
+
+        for (const char* type : { "x", "5" }) { // not a number is text, any other number a picture
+            AppSettings().setValue(QStringLiteral("WMarker/type"), QLatin1String(type));
+            DlgWMarker again(nullptr);
+            child(&again, "bnOK")->click();
+            QCOMPARE(stored("WMarker/type"), QLatin1String(type == QLatin1String("x") ? "0" : "1"));
+        }
     }
 
     void keyControlStoresRowsIncludingNoSelection()
     {
         DlgBtnMgr dialog(nullptr);
-        auto* btn1 = child<QComboBox>(&dialog, "cbBtn1");
-        auto* btn2 = child<QComboBox>(&dialog, "cbBtn2");
-        QCOMPARE(btn1->count(), 5);
-        QCOMPARE(btn1->currentText(), QString("Snapshot"));
-        QCOMPARE(btn2->currentText(), QString("Record"));
-        QCOMPARE(btn2->itemText(4), QString("Zoom Out"));
-        btn1->setCurrentIndex(4);
+        child<QComboBox>(&dialog, "cbBtn1")->setCurrentIndex(4);
         child(&dialog, "bnCancel")->click();
-        QCOMPARE(stored("BtnMgr/btn1"), QString("<absent>"));
+        QCOMPARE(stored("BtnMgr/btn1"), QStringLiteral("<absent>"));
         child(&dialog, "bnOK")->click();
-        QCOMPARE(stored("BtnMgr/btn1"), QString("4"));
-        QCOMPARE(stored("BtnMgr/btn2"), QString("1"));
+        QCOMPARE(stored("BtnMgr/btn1") + stored("BtnMgr/btn2"), QStringLiteral("41"));
 
-        {
-            AppSettings settings;
-            settings.setValue(QStringLiteral("BtnMgr/btn1"), QStringLiteral("9"));
-            settings.setValue(QStringLiteral("BtnMgr/btn2"), QStringLiteral("-3"));
-        }
+        AppSettings().setValue(QStringLiteral("BtnMgr/btn1"), QStringLiteral("9"));
+        AppSettings().setValue(QStringLiteral("BtnMgr/btn2"), QStringLiteral("-3"));
         DlgBtnMgr outOfRange(nullptr);
-        QCOMPARE(child<QComboBox>(&outOfRange, "cbBtn1")->currentIndex(), -1);
-        QCOMPARE(child<QComboBox>(&outOfRange, "cbBtn2")->currentIndex(), -1);
         child(&outOfRange, "bnOK")->click();
-        QCOMPARE(stored("BtnMgr/btn1"), QString("-1"));
-        QCOMPARE(stored("BtnMgr/btn2"), QString("-1"));
+        QCOMPARE(stored("BtnMgr/btn1") + stored("BtnMgr/btn2"), QStringLiteral("-1-1"));
+
+        // The stored row survives the items being replaced by the translation.
+        Language::instance()->load(TestSupport::writeFile(QStringLiteral("language/test.ini"),
+            "[DlgAbout]\nDlgAbout=Info\n[DlgBtnMgr]\ncbBtn2=Foto/Video/Standbild/Gro\xc3\x9f/Klein\n"));
+        AppSettings().setValue(QStringLiteral("BtnMgr/btn2"), QStringLiteral("2"));
+        DlgBtnMgr translated(nullptr);
+        QCOMPARE(child<QComboBox>(&translated, "cbBtn2")->currentText(), QStringLiteral("Standbild"));
+        QCOMPARE(DlgAbout(nullptr).windowTitle(), QStringLiteral("Info"));
     }
 
-    void languageFileTextsWinOverBuiltInOnes()
+    void videoControlOpensOnlyForACameraWithControls()
     {
-        Language::instance()->load(TestSupport::writeFile(QStringLiteral("language/test.ini"),
-            "[DlgAbout]\nDlgAbout=Info\nlbCopy=Alle Rechte\n"
-            "[DlgBtnMgr]\ncbBtn2=Foto/Video/Standbild/Gro\xc3\x9f/Klein\n"));
-        AppSettings().setValue(QStringLiteral("BtnMgr/btn2"), QStringLiteral("2"));
-        DlgAbout about(nullptr);
-        QCOMPARE(about.windowTitle(), QString("Info"));
-        QCOMPARE(child<QLabel>(&about, "lbCopy")->text(), QString("Alle Rechte"));
-        QCOMPARE(child<QLabel>(&about, "lbMore")->text(), QString("Version: 1.1.0\n"));
-        // The stored row survives the items being replaced by the translation.
-        DlgBtnMgr keys(nullptr);
-        QCOMPARE(child<QComboBox>(&keys, "cbBtn2")->currentText(), QString("Standbild"));
+        QWidget window;
+        std::shared_ptr<V4l2Script> script;
+        V4l2Controls::setFactory([&](const QString&) -> std::unique_ptr<V4l2Controls> {
+            return script ? std::make_unique<ScriptedV4l2>(script) : nullptr;
+        });
+        QVERIFY(!DlgVidCtrl::openFor(&window, QString(), "Camera"));
+        QVERIFY(!DlgVidCtrl::openFor(&window, "/dev/video7", "Camera")); // unplugged
+        script = std::make_shared<V4l2Script>();
+        script->add(kBright, V4L2_CTRL_TYPE_INTEGER, "Brightness", 0, 9, 0, 0, V4L2_CTRL_FLAG_DISABLED);
+        QVERIFY(!DlgVidCtrl::openFor(&window, "/dev/video7", "Camera"));
+
+        script = camera();
+        QWidget* parent = nullptr;
+        QTimer::singleShot(0, this, [&] {
+            QWidget* shown = QApplication::activeModalWidget();
+            if (shown && shown->windowTitle() == QLatin1String("ZEN-LUX Camera")) {
+                parent = shown->parentWidget();
+                shown->findChild<QSpinBox*>()->setValue(-20);
+            }
+            if (shown)
+                shown->close();
+        });
+        QVERIFY(DlgVidCtrl::openFor(&window, "/dev/video2", "ZEN-LUX Camera"));
+        QCOMPARE(parent, &window);
+        QCOMPARE(script->writes, (Writes { { kBright, -20 } }));
+
+        // The real device layer on nodes that are no cameras.
+        V4l2Controls::setFactory(nullptr);
+        for (const QString& node : { QStringLiteral("/nonexistent/video9"), QStringLiteral("/dev/null"),
+                 TestSupport::writeFile(QStringLiteral("not-a-camera"), "x") })
+            QVERIFY2(!DlgVidCtrl::openFor(&window, node, "Camera"), qPrintable(node));
+    }
+
+    void videoControlShowsEachKindAndWritesEdits()
+    {
+        auto script = camera();
+        auto dialog = dialogFor(script);
+        const QList<QGroupBox*> groups = dialog->findChildren<QGroupBox*>();
+        QCOMPARE(groups.size(), 2);
+        QCOMPARE(groups[1]->title(), QStringLiteral("Camera Controls"));
+        QVERIFY(!editor(dialog, "Sharpness") && !editor(dialog, "Pixel Rate"));
+        QCOMPARE(editor<QSlider>(dialog, "Brightness")->value(), 8);
+        QVERIFY(editor<QCheckBox>(dialog, "White Balance, Automatic")->isChecked());
+        QCOMPARE(editor<QComboBox>(dialog, "Power Line Frequency")->currentText(), QStringLiteral("50 Hz"));
+        QVERIFY(!editor(dialog, "Rotation")->isEnabled()
+            && !editor(dialog, "White Balance Temperature")->isEnabled());
+        QVERIFY(script->writes.isEmpty());
+
+        editor<QSpinBox>(dialog, "Brightness")->setValue(20);
+        editor<QSlider>(dialog, "Brightness")->setValue(-5);
+        QCOMPARE(editor<QSpinBox>(dialog, "Brightness")->value(), -5);
+        editor<QComboBox>(dialog, "Power Line Frequency")->setCurrentIndex(2);
+        editor<QComboBox>(dialog, "Auto Exposure")->setCurrentIndex(0); // menu index 1: there is no 2
+        editor<QPushButton>(dialog, "Pan, Reset")->click();
+        QCOMPARE(script->writes,
+            (Writes { { kBright, 20 }, { kBright, -5 }, { V4L2_CID_POWER_LINE_FREQUENCY, 2 },
+                { V4L2_CID_EXPOSURE_AUTO, 1 }, { V4L2_CID_PAN_RESET, 0 } }));
+
+        // Automatic white balance off hands the temperature to the operator; on greys it again
+        // with the value the camera chose.
+        auto* temp = editor<QSpinBox>(dialog, "White Balance Temperature");
+        editor<QCheckBox>(dialog, "White Balance, Automatic")->click();
+        QVERIFY(temp->isEnabled());
+        temp->setValue(3200);
+        QCOMPARE(script->writes.mid(5), (Writes { { kAutoWb, 0 }, { kWbTemp, 3200 } }));
+        editor<QCheckBox>(dialog, "White Balance, Automatic")->click();
+        QVERIFY(!temp->isEnabled() && temp->value() == 5100);
+    }
+
+    void videoControlDefaultsAndRefusalsShowWhatTheCameraHas()
+    {
+        auto script = camera();
+        auto dialog = dialogFor(script);
+        dialog->findChild<QPushButton*>(QStringLiteral("bnDeft"))->click();
+        // Neither the button (it only acts) nor the read-only rotation.
+        QCOMPARE(script->writes,
+            (Writes { { kBright, 0 }, { V4L2_CID_CONTRAST, 32 }, { V4L2_CID_SATURATION, 55 }, { kAutoWb, 1 },
+                { V4L2_CID_POWER_LINE_FREQUENCY, 1 }, { kWbTemp, 4600 }, { V4L2_CID_EXPOSURE_AUTO, 3 },
+                { V4L2_CID_EXPOSURE_ABSOLUTE, 250 } }));
+        QCOMPARE(editor<QSpinBox>(dialog, "Brightness")->value(), 0);
+
+        script->failingWrites << kBright;
+        editor<QSpinBox>(dialog, "Brightness")->setValue(33);
+        QVERIFY(editor<QSpinBox>(dialog, "Brightness")->value() == 0
+            && editor<QSlider>(dialog, "Brightness")->value() == 0);
+        // Unplugged while open: every control greys.
+        script->unplugged = true;
+        editor<QSpinBox>(dialog, "Contrast")->setValue(50);
+        for (const char* name :
+            { "Brightness", "White Balance, Automatic", "Power Line Frequency", "Pan, Reset" })
+            QVERIFY2(!editor(dialog, name)->isEnabled(), name);
     }
 };
 
