@@ -8,7 +8,7 @@
 #include <functional>
 #include <memory>
 
-// A camera driver's answers to the control ioctls, played from a script that the test keeps
+// A camera driver's answers to the control ioctls, played from a script that the caller keeps
 // (shared, so writes can be watched after the dialog took the device over).
 struct V4l2Script {
     struct Control {
@@ -16,7 +16,7 @@ struct V4l2Script {
         QMap<quint32, QByteArray> menu;
         qint32 value;
     };
-    QList<Control> controls;
+    QMap<quint32, Control> controls; // by id, the order a driver enumerates them in
     QList<QPair<quint32, qint32>> writes;
     QSet<quint32> failingWrites;
     bool unplugged = false;
@@ -35,9 +35,9 @@ struct V4l2Script {
         q.step = step;
         q.default_value = def;
         q.flags = flags;
-        controls << Control { q, menu, value };
+        controls.insert(id, Control { q, menu, value });
     }
-    // The controls a typical UVC examination camera's driver offers (for looking at the dialog).
+    // The controls a typical UVC examination camera's driver offers.
     static std::shared_ptr<V4l2Script> typicalCamera()
     {
         auto s = std::make_shared<V4l2Script>();
@@ -57,13 +57,6 @@ struct V4l2Script {
             250, V4L2_CTRL_FLAG_INACTIVE);
         return s;
     }
-    Control* find(quint32 id)
-    {
-        for (Control& c : controls)
-            if (c.query.id == id)
-                return &c;
-        return nullptr;
-    }
 };
 
 class ScriptedV4l2 : public V4l2Controls
@@ -76,40 +69,36 @@ public:
     bool queryControl(v4l2_queryctrl& query) override
     {
         // With the "next" flag a driver answers with the smallest id above the one asked for.
-        const bool next = query.id & V4L2_CTRL_FLAG_NEXT_CTRL;
         const quint32 id = query.id & ~(V4L2_CTRL_FLAG_NEXT_CTRL | V4L2_CTRL_FLAG_NEXT_COMPOUND);
-        const V4l2Script::Control* found = nullptr;
-        for (const V4l2Script::Control& c : qAsConst(s->controls))
-            if (next ? c.query.id > id && (!found || c.query.id < found->query.id) : c.query.id == id)
-                found = &c;
-        if (found && !s->unplugged)
-            query = found->query;
-        return found && !s->unplugged;
+        const auto it
+            = query.id & V4L2_CTRL_FLAG_NEXT_CTRL ? s->controls.upperBound(id) : s->controls.find(id);
+        if (s->unplugged || it == s->controls.end())
+            return false;
+        query = it->query;
+        return true;
     }
     bool queryMenu(v4l2_querymenu& item) override
     {
-        const V4l2Script::Control* c = s->find(item.id);
-        if (!c || !c->menu.contains(item.index))
-            return false;
-        qstrncpy(reinterpret_cast<char*>(item.name), c->menu.value(item.index).constData(), sizeof item.name);
-        return true;
+        const QByteArray name = s->controls.value(item.id).menu.value(item.index);
+        qstrncpy(reinterpret_cast<char*>(item.name), name.constData(), sizeof item.name);
+        return !name.isEmpty();
     }
     bool getControl(v4l2_control& control) override
     {
-        const V4l2Script::Control* c = s->find(control.id);
-        if (s->unplugged || !c || c->query.type == V4L2_CTRL_TYPE_BUTTON)
+        const auto it = s->controls.find(control.id);
+        if (s->unplugged || it == s->controls.end() || it->query.type == V4L2_CTRL_TYPE_BUTTON)
             return false;
-        control.value = c->value;
+        control.value = it->value;
         return true;
     }
     bool setControl(v4l2_control& control) override
     {
         s->writes << qMakePair(control.id, control.value);
-        V4l2Script::Control* c = s->find(control.id);
-        if (s->unplugged || !c || (c->query.flags & V4L2_CTRL_FLAG_READ_ONLY)
+        const auto it = s->controls.find(control.id);
+        if (s->unplugged || it == s->controls.end() || (it->query.flags & V4L2_CTRL_FLAG_READ_ONLY)
             || s->failingWrites.contains(control.id))
             return false;
-        c->value = control.value;
+        it->value = control.value;
         if (s->afterWrite)
             s->afterWrite(*s, control.id, control.value);
         return true;

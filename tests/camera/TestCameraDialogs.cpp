@@ -11,17 +11,7 @@
 #include "ScriptedV4l2.h"
 #include "TestSupport.h"
 
-#include <QCheckBox>
-#include <QComboBox>
-#include <QGridLayout>
-#include <QGroupBox>
-#include <QLabel>
-#include <QLineEdit>
-#include <QPushButton>
-#include <QRadioButton>
-#include <QSlider>
-#include <QSpinBox>
-#include <QTimer>
+#include <QtWidgets>
 
 namespace {
 const quint32 kBright = V4L2_CID_BRIGHTNESS, kAutoWb = V4L2_CID_AUTO_WHITE_BALANCE,
@@ -30,10 +20,9 @@ using Writes = QList<QPair<quint32, qint32>>;
 
 template <typename T = QPushButton> T* child(QWidget* dialog, const char* name)
 {
-    T* widget = dialog->findChild<T*>(QLatin1String(name));
-    if (!widget)
-        qFatal("no child %s", name);
-    return widget;
+    if (T* widget = dialog->findChild<T*>(QLatin1String(name)))
+        return widget;
+    qFatal("no child %s", name);
 }
 
 // "<absent>" keeps "stored nothing" apart from "stored empty text".
@@ -43,9 +32,8 @@ QString stored(const char* key)
 }
 
 // A typical camera plus a control of each kind the dialog leaves out, greys or only acts on.
-std::shared_ptr<V4l2Script> camera()
+std::unique_ptr<DlgVidCtrl> dialogFor(const std::shared_ptr<V4l2Script>& s)
 {
-    auto s = V4l2Script::typicalCamera();
     s->add(V4L2_CID_SHARPNESS, V4L2_CTRL_TYPE_INTEGER, "Sharpness", 0, 7, 3, 3, V4L2_CTRL_FLAG_DISABLED);
     s->add(V4L2_CID_PAN_RESET, V4L2_CTRL_TYPE_BUTTON, "Pan, Reset", 0, 0, 0, 0);
     s->add(V4L2_CID_CAMERA_SENSOR_ROTATION, V4L2_CTRL_TYPE_INTEGER, "Rotation", 0, 270, 0, 90,
@@ -54,27 +42,20 @@ std::shared_ptr<V4l2Script> camera()
     // The driver greys the manual temperature while the automatic white balance runs.
     s->afterWrite = [](V4l2Script& script, quint32 id, qint32 value) {
         if (id == kAutoWb) {
-            script.find(kWbTemp)->query.flags = value ? V4L2_CTRL_FLAG_INACTIVE : 0;
-            script.find(kWbTemp)->value = value ? 5100 : 4000;
+            script.controls[kWbTemp].query.flags = value ? V4L2_CTRL_FLAG_INACTIVE : 0;
+            script.controls[kWbTemp].value = value ? 5100 : 4000;
         }
     };
-    return s;
-}
-
-std::unique_ptr<DlgVidCtrl> dialogFor(const std::shared_ptr<V4l2Script>& script)
-{
-    auto device = std::make_unique<ScriptedV4l2>(script);
+    auto device = std::make_unique<ScriptedV4l2>(s);
     const QList<V4l2Control> controls = device->list();
     return std::make_unique<DlgVidCtrl>(nullptr, std::move(device), controls, QString());
 }
 
-// The editor in the row of the control's name (label, or the push button itself).
+// The editor in the row of the control's name (its label, or the push button itself).
 template <typename T = QWidget> T* editor(const std::unique_ptr<DlgVidCtrl>& dialog, const QString& name)
 {
     for (QWidget* w : dialog->findChildren<QWidget*>()) {
-        auto* label = qobject_cast<QLabel*>(w);
-        auto* button = qobject_cast<QPushButton*>(w);
-        if ((label && label->text() == name) || (button && button->text() == name)) {
+        if ((qobject_cast<QLabel*>(w) || qobject_cast<QPushButton*>(w)) && w->property("text") == name) {
             auto* grid = qobject_cast<QGridLayout*>(w->parentWidget()->layout());
             int row, column, rowSpan, columnSpan;
             grid->getItemPosition(grid->indexOf(w), &row, &column, &rowSpan, &columnSpan);
@@ -107,33 +88,29 @@ private slots:
     void savePathStoresTheChosenFolderWithTrailingSlash()
     {
         DlgSavePath dialog(nullptr);
-        for (const char* chosen : { "/srv/captures", "/srv/other/" }) {
-            answer = QLatin1String(chosen);
-            child(&dialog, "bnMore")->click();
-        }
+        answer = QStringLiteral("/srv/captures");
+        child(&dialog, "bnMore")->click();
         child(&dialog, "bnCancel")->click();
         QCOMPARE(stored("SavePath/path"), QStringLiteral("<absent>"));
         child(&dialog, "bnOK")->click();
-        QCOMPARE(stored("SavePath/path"), QStringLiteral("/srv/other/"));
-        answer = QStringLiteral("/srv/captures");
-        child(&dialog, "bnMore")->click();
-        child(&dialog, "bnOK")->click();
         QCOMPARE(stored("SavePath/path"), QStringLiteral("/srv/captures/"));
 
-        // A cancelled chooser empties the field; OK then stores it (the default folder).
+        // The next dialog starts from the stored folder. A chosen folder already ending in "/"
+        // gets no second one; a cancelled chooser empties the field (the default folder).
         DlgSavePath again(nullptr);
         QCOMPARE(child<QLineEdit>(&again, "lePath")->text(), QStringLiteral("/srv/captures/"));
-        answer.clear();
-        child(&again, "bnMore")->click();
-        child(&again, "bnOK")->click();
-        QCOMPARE(stored("SavePath/path"), QString(""));
+        for (const char* chosen : { "/srv/other/", "" }) {
+            answer = QLatin1String(chosen);
+            child(&again, "bnMore")->click();
+            child(&again, "bnOK")->click();
+            QCOMPARE(stored("SavePath/path"), answer);
+        }
     }
 
     void watermarkStoresTypeZeroOrOneOnlyOnOK()
     {
         AppSettings().setValue(QStringLiteral("WMarker/text"), QStringLiteral("Dr. Weber"));
         DlgWMarker dialog(nullptr);
-        QVERIFY(child<QRadioButton>(&dialog, "rbText")->isChecked());
         answer = QStringLiteral("/pics/clinic.png");
         child(&dialog, "bnPict")->click();
         answer.clear(); // a cancelled chooser keeps the picture
@@ -142,15 +119,14 @@ private slots:
         child(&dialog, "bnCancel")->click();
         QCOMPARE(stored("WMarker/type"), QStringLiteral("<absent>"));
         child(&dialog, "bnOK")->click();
-        QCOMPARE(stored("WMarker/type"), QStringLiteral("1"));
-        QCOMPARE(stored("WMarker/text"), QStringLiteral("Dr. Weber"));
-        QCOMPARE(stored("WMarker/path"), QStringLiteral("/pics/clinic.png"));
-
-        for (const char* type : { "x", "5" }) { // not a number is text, any other number a picture
+        QCOMPARE(stored("WMarker/type") + stored("WMarker/text") + stored("WMarker/path"),
+            QStringLiteral("1Dr. Weber/pics/clinic.png"));
+        // Stored text that is no number means text; any other number a picture.
+        for (const char* type : { "x", "5" }) {
             AppSettings().setValue(QStringLiteral("WMarker/type"), QLatin1String(type));
             DlgWMarker again(nullptr);
             child(&again, "bnOK")->click();
-            QCOMPARE(stored("WMarker/type"), QLatin1String(type == QLatin1String("x") ? "0" : "1"));
+            QCOMPARE(stored("WMarker/type"), QString(type[0] == 'x' ? "0" : "1"));
         }
     }
 
@@ -191,20 +167,16 @@ private slots:
         script->add(kBright, V4L2_CTRL_TYPE_INTEGER, "Brightness", 0, 9, 0, 0, V4L2_CTRL_FLAG_DISABLED);
         QVERIFY(!DlgVidCtrl::openFor(&window, "/dev/video7", "Camera"));
 
-        script = camera();
-        QWidget* parent = nullptr;
+        script = V4l2Script::typicalCamera();
+        QString shown;
         QTimer::singleShot(0, this, [&] {
-            QWidget* shown = QApplication::activeModalWidget();
-            if (shown && shown->windowTitle() == QLatin1String("ZEN-LUX Camera")) {
-                parent = shown->parentWidget();
-                shown->findChild<QSpinBox*>()->setValue(-20);
+            if (QWidget* dialog = QApplication::activeModalWidget()) {
+                shown = dialog->windowTitle() + (dialog->parentWidget() == &window ? " over the window" : "");
+                dialog->close();
             }
-            if (shown)
-                shown->close();
         });
         QVERIFY(DlgVidCtrl::openFor(&window, "/dev/video2", "ZEN-LUX Camera"));
-        QCOMPARE(parent, &window);
-        QCOMPARE(script->writes, (Writes { { kBright, -20 } }));
+        QCOMPARE(shown, QStringLiteral("ZEN-LUX Camera over the window"));
 
         // The real device layer on nodes that are no cameras.
         V4l2Controls::setFactory(nullptr);
@@ -215,18 +187,15 @@ private slots:
 
     void videoControlShowsEachKindAndWritesEdits()
     {
-        auto script = camera();
+        auto script = V4l2Script::typicalCamera();
         auto dialog = dialogFor(script);
-        const QList<QGroupBox*> groups = dialog->findChildren<QGroupBox*>();
-        QCOMPARE(groups.size(), 2);
-        QCOMPARE(groups[1]->title(), QStringLiteral("Camera Controls"));
+        QCOMPARE(dialog->findChildren<QGroupBox*>().size(), 2);
         QVERIFY(!editor(dialog, "Sharpness") && !editor(dialog, "Pixel Rate"));
         QCOMPARE(editor<QSlider>(dialog, "Brightness")->value(), 8);
         QVERIFY(editor<QCheckBox>(dialog, "White Balance, Automatic")->isChecked());
         QCOMPARE(editor<QComboBox>(dialog, "Power Line Frequency")->currentText(), QStringLiteral("50 Hz"));
         QVERIFY(!editor(dialog, "Rotation")->isEnabled()
             && !editor(dialog, "White Balance Temperature")->isEnabled());
-        QVERIFY(script->writes.isEmpty());
 
         editor<QSpinBox>(dialog, "Brightness")->setValue(20);
         editor<QSlider>(dialog, "Brightness")->setValue(-5);
@@ -234,24 +203,23 @@ private slots:
         editor<QComboBox>(dialog, "Power Line Frequency")->setCurrentIndex(2);
         editor<QComboBox>(dialog, "Auto Exposure")->setCurrentIndex(0); // menu index 1: there is no 2
         editor<QPushButton>(dialog, "Pan, Reset")->click();
-        QCOMPARE(script->writes,
-            (Writes { { kBright, 20 }, { kBright, -5 }, { V4L2_CID_POWER_LINE_FREQUENCY, 2 },
-                { V4L2_CID_EXPOSURE_AUTO, 1 }, { V4L2_CID_PAN_RESET, 0 } }));
-
         // Automatic white balance off hands the temperature to the operator; on greys it again
         // with the value the camera chose.
         auto* temp = editor<QSpinBox>(dialog, "White Balance Temperature");
         editor<QCheckBox>(dialog, "White Balance, Automatic")->click();
         QVERIFY(temp->isEnabled());
         temp->setValue(3200);
-        QCOMPARE(script->writes.mid(5), (Writes { { kAutoWb, 0 }, { kWbTemp, 3200 } }));
         editor<QCheckBox>(dialog, "White Balance, Automatic")->click();
         QVERIFY(!temp->isEnabled() && temp->value() == 5100);
+        QCOMPARE(script->writes,
+            (Writes { { kBright, 20 }, { kBright, -5 }, { V4L2_CID_POWER_LINE_FREQUENCY, 2 },
+                { V4L2_CID_EXPOSURE_AUTO, 1 }, { V4L2_CID_PAN_RESET, 0 }, { kAutoWb, 0 }, { kWbTemp, 3200 },
+                { kAutoWb, 1 } }));
     }
 
     void videoControlDefaultsAndRefusalsShowWhatTheCameraHas()
     {
-        auto script = camera();
+        auto script = V4l2Script::typicalCamera();
         auto dialog = dialogFor(script);
         dialog->findChild<QPushButton*>(QStringLiteral("bnDeft"))->click();
         // Neither the button (it only acts) nor the read-only rotation.
@@ -259,12 +227,11 @@ private slots:
             (Writes { { kBright, 0 }, { V4L2_CID_CONTRAST, 32 }, { V4L2_CID_SATURATION, 55 }, { kAutoWb, 1 },
                 { V4L2_CID_POWER_LINE_FREQUENCY, 1 }, { kWbTemp, 4600 }, { V4L2_CID_EXPOSURE_AUTO, 3 },
                 { V4L2_CID_EXPOSURE_ABSOLUTE, 250 } }));
-        QCOMPARE(editor<QSpinBox>(dialog, "Brightness")->value(), 0);
 
         script->failingWrites << kBright;
         editor<QSpinBox>(dialog, "Brightness")->setValue(33);
-        QVERIFY(editor<QSpinBox>(dialog, "Brightness")->value() == 0
-            && editor<QSlider>(dialog, "Brightness")->value() == 0);
+        QVERIFY(editor<QSlider>(dialog, "Brightness")->value() == 0
+            && editor<QSpinBox>(dialog, "Brightness")->value() == 0);
         // Unplugged while open: every control greys.
         script->unplugged = true;
         editor<QSpinBox>(dialog, "Contrast")->setValue(50);
