@@ -1,30 +1,16 @@
-// One start of the database service in the folder given first, running the statements
-// given after it; prints the number of patients once they have all run.
+// One earlier start of the database service in the folder given first, running the statement
+// given after it; exits 0 once that statement has succeeded.
 #include "Database.h"
 
 #include <QCoreApplication>
 #include <QDir>
 
-#include <cstdio>
-
 int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
-    if (argc < 2 || !QDir::setCurrent(QString::fromLocal8Bit(argv[1])))
-        return 2;
-    Database* db = Database::instance();
+    Database* db = QDir::setCurrent(app.arguments().value(1)) ? Database::instance() : nullptr;
     if (!db)
-        return 3;
-    for (int i = 2; i < argc; ++i)
-        db->exec(QString::fromUtf8(argv[i]), {}, nullptr, db_result());
-    int exitCode = 1;
-    db->exec(QStringLiteral("SELECT count(*) FROM user"), {}, &app, [&](bool ok, DbResponser* response) {
-        if (ok && response->next()) {
-            std::printf("%lld\n", response->value(0).toLongLong());
-            exitCode = 0;
-        }
-        app.quit();
-    });
-    app.exec();
-    return exitCode;
+        return 2;
+    db->exec(app.arguments().value(2), {}, &app, [&app](bool ok, DbResponser*) { app.exit(ok ? 0 : 1); });
+    return app.exec();
 }

@@ -1,0 +1,480 @@
+// The patient manager and the patient information dialog on a real system.db: the list and
+// its finder, the patient form, the records list on real capture files, and an examination
+// in the real camera window on a test picture source.
+#include "CamGrabber.h"
+#include "CamViewer.h"
+#include "CameraDevices.h"
+#include "DesktopOpener.h"
+#include "DiskSpace.h"
+#include "DlgPatinfo.h"
+#include "DlgRemark.h"
+#include "FrmCamera.h"
+#include "FrmPatmgr.h"
+#include "Language.h"
+#include "PatientsSupport.h"
+#include "SelectableImageWidget.h"
+#include "TestSupport.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QDateEdit>
+#include <QDateTime>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPointer>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScrollBar>
+#include <QTabWidget>
+#include <QTableWidget>
+
+using namespace PatientsSupport;
+
+namespace {
+
+template <typename T = QWidget> T* child(QObject* parent, const char* name)
+{
+    T* found = parent->findChild<T*>(QLatin1String(name));
+    if (!found)
+        qFatal("no child %s", name);
+    return found;
+}
+
+void click(QWidget* window, const char* button)
+{
+    QTest::mouseClick(child<QPushButton>(window, button), Qt::LeftButton);
+}
+
+// Clicks the box itself: a check box without text reacts to its indicator only.
+void tick(QWidget& window, const char* name)
+{
+    auto* box = child<QCheckBox>(&window, name);
+    QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(box->height() / 2, box->height() / 2));
+}
+
+qlonglong insertPatient(const QString& first, const QString& last,
+    const QString& birthday = QStringLiteral("1980/01/02"), const QVariant& remark = {})
+{
+    return run("INSERT INTO user (fnam,lnam,bday,rmrk) VALUES (?,?,?,?)", { first, last, birthday, remark })
+        .lastInsertId()
+        .toLongLong();
+}
+
+qlonglong insertRecord(qlonglong patient, const QString& path,
+    const QString& stamp = QStringLiteral("2024/03/04 05:06:07"), const QVariant& remark = {})
+{
+    return run("INSERT INTO recd (uid,fil,dtm,rmk) VALUES (?,?,?,?)", { patient, path, stamp, remark })
+        .lastInsertId()
+        .toLongLong();
+}
+
+QString writePicture(const QString& path, Qt::GlobalColor colour)
+{
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QImage image(64, 36, QImage::Format_RGB32);
+    image.fill(colour);
+    image.save(path, "BMP");
+    return QFileInfo(path).absoluteFilePath();
+}
+
+// The listed texts of every row, columns 0 to `last` joined by "|".
+QStringList rows(QTableWidget* list, int last = 0)
+{
+    QStringList texts;
+    for (int row = 0; row < list->rowCount(); ++row) {
+        QStringList cells;
+        for (int col = 0; col <= last; ++col) {
+            auto* label = qobject_cast<QLabel*>(list->cellWidget(row, col));
+            cells << (label ? label->text() : list->item(row, col)->text());
+        }
+        texts << cells.join('|');
+    }
+    return texts;
+}
+
+// Read-only fields, only Modify enabled, the Record tab open; and which tab is current.
+bool inViewState(DlgPatinfo& dialog, int tab)
+{
+    auto* tabs = child<QTabWidget>(&dialog, "tabWidget");
+    return child<QLineEdit>(&dialog, "leFName")->isReadOnly() && !child(&dialog, "gbSex")->isEnabled()
+        && !child(&dialog, "bnOK")->isEnabled() && !child(&dialog, "bnCancel")->isEnabled()
+        && child(&dialog, "bnModify")->isEnabled() && tabs->isTabEnabled(1) && tabs->currentIndex() == tab;
+}
+
+QImage thumbnail(DlgPatinfo& dialog, int row)
+{
+    auto* label = qobject_cast<QLabel*>(child<QTableWidget>(&dialog, "list")->cellWidget(row, 0));
+    return label->pixmap(Qt::ReturnByValue).toImage().convertToFormat(QImage::Format_ARGB32);
+}
+
+// A real double click on a records list cell: press and release, then the double click.
+void doubleClick(DlgPatinfo& dialog, int row, int column)
+{
+    auto* list = child<QTableWidget>(&dialog, "list");
+    const QPoint at = list->visualRect(list->model()->index(row, column)).center();
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, at);
+    QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, at);
+}
+
+// Shows the stored patient (or reloads the shown one) and waits for its records list; every
+// request posted before has run by then.
+bool loadRecords(DlgPatinfo& dialog, qlonglong patient = 0)
+{
+    QSignalSpy loaded(&dialog, &DlgPatinfo::recordsLoaded);
+    patient ? dialog.setRowID(quint64(patient)) : dialog.load();
+    return loaded.wait();
+}
+
+// Double-clicks a record's remark and answers the editor with `button` after typing a new
+// remark; returns the remark the editor offered.
+QString editRemark(DlgPatinfo& dialog, int row, const char* button)
+{
+    QString offered;
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        if (auto* editor = qobject_cast<DlgRemark*>(QApplication::activeModalWidget())) {
+            poll.stop();
+            offered = child<QPlainTextEdit>(editor, "text")->toPlainText();
+            child<QPlainTextEdit>(editor, "text")->setPlainText("<i>healed</i>");
+            click(editor, button);
+        }
+    });
+    poll.start(10);
+    doubleClick(dialog, row, 3);
+    return offered;
+}
+
+} // namespace
+
+class TestPatientWindows : public QObject
+{
+    Q_OBJECT
+private slots:
+    void initTestCase()
+    {
+        TestSupport::copyShippedLanguages();
+        QVERIFY(openDatabases());
+        // The hardware boundary: one camera streaming a lavfi test picture, plenty of disk space.
+        CameraDevices::setSource([] {
+            return QList<CameraDevices::Device> { { "/dev/video0", "ZEN-LUX" } };
+        });
+        CamGrabber::setInputResolver([](const QByteArray&) {
+            return qMakePair(QByteArray("lavfi"), QByteArray("testsrc2=size=640x480:rate=30,realtime"));
+        });
+        DiskSpace::setSource([](const QString&) { return 100LL * 1024 * 1024 * 1024; });
+    }
+
+    void init()
+    {
+        run("DELETE FROM recd");
+        run("DELETE FROM user");
+    }
+
+    void managerListsEachPatientOnceAndFindsByNamesRemarkAndDates()
+    {
+        const qlonglong anna = insertPatient("Anna", "Smith", "1980/02/03", "allergic to latex");
+        const qlonglong bob = insertPatient("Bob", "Annan", "1975/06/07");
+        insertPatient("ANNETTE", "Jones");
+        insertPatient("joanna", "Smithers", "1973/01/01", "VIP patient");
+        insertPatient("Carl", "Jones", "1974/01/01", "vip");
+        // Added last but dated earliest: the list shows the record added last.
+        insertRecord(anna, "a1.bmp", "2024/03/05 10:00:00");
+        insertRecord(anna, "a2.bmp", "2024/03/09 11:00:00");
+        insertRecord(anna, "a3.bmp", "2024/03/01 09:00:00");
+        insertRecord(bob, "b1.bmp", "2024/03/05 08:00:00");
+        FrmPatmgr w(nullptr);
+        w.show();
+        QVERIFY(QTest::qWaitForWindowActive(&w));
+        auto* list = child<QTableWidget>(&w, "list");
+        QTRY_COMPARE(list->rowCount(), 5);
+        QCOMPARE(rows(list, 4).mid(0, 3),
+            QStringList({ "Anna|Smith|1980/02/03|allergic to latex|2024/03/01 09:00:00",
+                "Bob|Annan|1975/06/07||2024/03/05 08:00:00", "ANNETTE|Jones|1980/01/02||" }));
+
+        // The examination date keeps patients with a record on that day.
+        tick(w, "cbDE");
+        child<QDateEdit>(&w, "deDE")->setDate(QDate(2024, 3, 9));
+        QTRY_COMPARE(rows(list), QStringList { "Anna" });
+        child<QDateEdit>(&w, "deDE")->setDate(QDate(2024, 3, 5));
+        QTRY_COMPARE(rows(list), QStringList({ "Anna", "Bob" }));
+        // The birthday narrows it further, but only while its box is ticked.
+        child<QDateEdit>(&w, "deBD")->setDate(QDate(1975, 6, 7));
+        QVERIFY(settle());
+        QCOMPARE(list->rowCount(), 2);
+        tick(w, "cbBD");
+        QTRY_COMPARE(rows(list), QStringList { "Bob" });
+        tick(w, "cbBD");
+        tick(w, "cbDE");
+        QTRY_COMPARE(list->rowCount(), 5);
+
+        // Names in any case, with "_" and "%" as wildcards, and every criterion combined.
+        const auto find = [&](const char* edit, const char* text, const QStringList& expected) {
+            child<QLineEdit>(&w, edit)->clear();
+            QTest::keyClicks(child<QLineEdit>(&w, edit), text);
+            QTRY_COMPARE(rows(list), expected);
+        };
+        find("leFN", "c_rl", { "Carl" });
+        find("leFN", "a%e", { "ANNETTE" });
+        find("leFN", "aN", { "Anna", "ANNETTE", "joanna" });
+        find("leLN", "SMITH", { "Anna", "joanna" });
+        find("leRK", "vip", { "joanna" });
+        find("leFN", "", { "joanna" });
+        find("leLN", "", { "joanna", "Carl" });
+    }
+
+    // The examination date used to hide behind a horizontal scroll bar in the 800-pixel window.
+    void managerListFitsTheWindowWithoutSidewaysScrolling()
+    {
+        run("INSERT INTO user (fnam,lnam,bday) WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL "
+            "SELECT i+1 FROM n WHERE i<60) SELECT 'P'||i,'Q','1980/01/01' FROM n");
+        FrmPatmgr w(nullptr);
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        auto* list = child<QTableWidget>(&w, "list");
+        QTRY_COMPARE(list->rowCount(), 60);
+        QTRY_VERIFY(list->verticalScrollBar()->isVisible());
+        for (int width : { 800, 760 }) {
+            w.resize(width, 600);
+            QTRY_COMPARE(list->horizontalHeader()->length(), list->viewport()->width());
+            QVERIFY(!list->horizontalScrollBar()->isVisible());
+        }
+    }
+
+    void managerWarnsWithoutSelectionAndDeletesPatientWithRecordsButNotFiles()
+    {
+        const qlonglong ann = insertPatient("Ann", "Archer");
+        const qlonglong bob = insertPatient("Bob", "Baker");
+        const QString picture = TestSupport::writeFile("Capture/20240305100000000.bmp", "BM");
+        insertRecord(ann, picture);
+        insertRecord(ann, picture);
+        insertRecord(bob, picture);
+        MsgBoxRecorder boxes(QMessageBox::No);
+        FrmPatmgr w(nullptr);
+        w.show();
+        QVERIFY(QTest::qWaitForWindowActive(&w));
+        auto* list = child<QTableWidget>(&w, "list");
+        QTRY_COMPARE(list->rowCount(), 2);
+
+        click(&w, "bnOpen");
+        QTRY_VERIFY(list->hasFocus());
+        // A focused list has a current row but no highlighted one: that is no choice to delete.
+        list->setCurrentCell(0, 0, QItemSelectionModel::NoUpdate);
+        child(&w, "bnDelete")->setFocus();
+        click(&w, "bnDelete");
+        QTRY_VERIFY(list->hasFocus());
+        list->selectRow(0);
+        click(&w, "bnDelete");
+        QCOMPARE(boxes.boxes.size(), 3);
+        QCOMPARE(boxes.boxes[0].text, Language::instance()->text("System", "sel_none"));
+        QCOMPARE(boxes.boxes[1].text, boxes.boxes[0].text);
+        QCOMPARE(boxes.boxes[2].text, Language::instance()->text("System", "del_sure"));
+        QVERIFY(settle());
+        QCOMPARE(fields("SELECT count(*) FROM recd"), QStringList { "3" });
+
+        boxes.answer = QMessageBox::Yes;
+        click(&w, "bnDelete");
+        QTRY_COMPARE(rows(list), QStringList { "Bob" });
+        QCOMPARE(fields("SELECT (SELECT group_concat(fnam) FROM user), group_concat(uid) FROM recd"),
+            QStringList({ "Bob", QString::number(bob) }));
+        QVERIFY(QFile::exists(picture));
+    }
+
+    void newPatientIsValidatedInOrderAndStoresOnlyTheFilledColumns()
+    {
+        MsgBoxRecorder boxes;
+        qlonglong id = 0;
+        {
+            DlgPatinfo dialog(nullptr);
+            dialog.show();
+            click(&dialog, "bnOK");
+            QCOMPARE(dialog.focusWidget(), child(&dialog, "leFName"));
+            child<QLineEdit>(&dialog, "leFName")->setText("Ann");
+            click(&dialog, "bnOK");
+            QCOMPARE(dialog.focusWidget(), child(&dialog, "leLName"));
+            child<QLineEdit>(&dialog, "leLName")->setText("Lee");
+            child<QDateEdit>(&dialog, "deBirthday")->setDate(QDate(2001, 5, 17));
+            child<QRadioButton>(&dialog, "rbFemale")->setChecked(true);
+            click(&dialog, "bnOK");
+            QTRY_VERIFY(dialog.patientRowID() != 0);
+            id = qlonglong(dialog.patientRowID());
+            QTRY_VERIFY(inViewState(dialog, 0));
+        }
+        QCOMPARE(boxes.boxes.size(), 2);
+        QCOMPARE(boxes.boxes.at(1).text, Language::instance()->text("System", "inp_null"));
+        QCOMPARE(fields("SELECT rowid,fnam,lnam,sex,bday,ctry,area,strt,pcod,rmrk FROM user"),
+            QStringList({ QString::number(id), "Ann", "Lee", "1", "2001/05/17", "NULL", "NULL", "NULL",
+                "NULL", "NULL" }));
+        DlgPatinfo dialog(nullptr);
+        dialog.setRowID(quint64(id));
+        QVERIFY(inViewState(dialog, 1)); // at once; the values follow from the database
+        QTRY_VERIFY(child<QRadioButton>(&dialog, "rbFemale")->isChecked());
+        QCOMPARE(child<QDateEdit>(&dialog, "deBirthday")->date(), QDate(2001, 5, 17));
+    }
+
+    void cancelDropsTheEntriesAndUpdateKeepsEmptiedColumns()
+    {
+        DlgPatinfo fresh(nullptr);
+        fresh.show();
+        child<QLineEdit>(&fresh, "leFName")->setText("Not");
+        click(&fresh, "bnCancel");
+        QVERIFY(!fresh.isVisible());
+
+        const qlonglong id = insertPatient("Kim", "Orr");
+        run("UPDATE user SET strt='Main St 1', area='Old Town' WHERE rowid=?", { id });
+        DlgPatinfo dialog(nullptr);
+        dialog.show();
+        dialog.setRowID(quint64(id));
+        QTRY_COMPARE(child<QLineEdit>(&dialog, "leStreet")->text(), QStringLiteral("Main St 1"));
+        click(&dialog, "bnModify");
+        child<QLineEdit>(&dialog, "leFName")->setText("Changed");
+        click(&dialog, "bnCancel");
+        QVERIFY(dialog.isVisible());
+        QTRY_COMPARE(child<QLineEdit>(&dialog, "leFName")->text(), QStringLiteral("Kim"));
+        QVERIFY(inViewState(dialog, 0));
+
+        click(&dialog, "bnModify");
+        child<QLineEdit>(&dialog, "leStreet")->clear();
+        child<QLineEdit>(&dialog, "leArea")->setText("New Town");
+        click(&dialog, "bnOK");
+        QTRY_COMPARE(fields("SELECT fnam,area,strt,count(*) FROM user"),
+            QStringList({ "Kim", "New Town", "Main St 1", "1" }));
+        QTRY_COMPARE(child<QLineEdit>(&dialog, "leStreet")->text(), QStringLiteral("Main St 1"));
+        QVERIFY(inViewState(dialog, 0));
+    }
+
+    // Captures are dated by their creation time, or by their last change where the file system
+    // keeps none (such a date used to be empty, unseen by the finder); thumbnails are decoded
+    // once and reused only while their file is unchanged.
+    void recordsAreDatedAndThumbnailsFollowTheirFiles()
+    {
+        const qlonglong patient = insertPatient("Odd", "Files");
+        const QString picture = writePicture("Capture/repaint.bmp", Qt::red);
+        DlgPatinfo dialog(nullptr);
+        QVERIFY(loadRecords(dialog, patient));
+        dialog.addList(picture);
+        dialog.addList("/proc/version"); // procfs keeps no creation time
+        QTRY_COMPARE(child<QTableWidget>(&dialog, "list")->rowCount(), 2);
+        for (const QString& path : { picture, QStringLiteral("/proc/version") }) {
+            const QFileInfo file(path);
+            const QDateTime created = file.birthTime().isValid() ? file.birthTime() : file.lastModified();
+            QCOMPARE(fields("SELECT dtm FROM recd WHERE fil=?", { path }),
+                QStringList { created.toString("yyyy/MM/dd HH:mm:ss") });
+        }
+        QCOMPARE(thumbnail(dialog, 0).pixelColor(5, 5), QColor(Qt::red));
+
+        writePicture(picture, Qt::green);
+        QFile file(picture);
+        QVERIFY(file.open(QIODevice::ReadWrite)
+            && file.setFileTime(QDateTime::currentDateTime().addSecs(5), QFileDevice::FileModificationTime));
+        QVERIFY(loadRecords(dialog));
+        QCOMPARE(thumbnail(dialog, 0).pixelColor(5, 5), QColor(Qt::green));
+        QFile::remove(picture);
+        QVERIFY(loadRecords(dialog));
+        QCOMPARE(thumbnail(dialog, 0),
+            QImage(":/res/notfound.png").scaled(48, 27).convertToFormat(QImage::Format_ARGB32));
+    }
+
+    void recordsOpenWarnEditRemarksAndDeleteWithTheirFiles()
+    {
+        const qlonglong patient = insertPatient("Dbl", "Click");
+        const QString present = writePicture("Capture/present.bmp", Qt::gray);
+        const QString missing = QDir::current().absoluteFilePath("Capture/vanished.mp4");
+        const QString video = TestSupport::writeFile("Capture/delete.mp4", "video");
+        const QString companion = writePicture(video + "-thumbnail.bmp", Qt::blue);
+        insertRecord(patient, present);
+        const qlonglong record = insertRecord(patient, missing, "2024/03/04 05:06:07", "old");
+        insertRecord(patient, video);
+        QStringList opened;
+        DesktopOpener::setLauncher([&opened](const QString& path) { return (opened << path), true; });
+        DlgPatinfo dialog(nullptr);
+        dialog.show();
+        QVERIFY(loadRecords(dialog, patient));
+        auto* list = child<QTableWidget>(&dialog, "list");
+        MsgBoxRecorder boxes(QMessageBox::No);
+        doubleClick(dialog, 0, 1);
+        doubleClick(dialog, 1, 2);
+        DesktopOpener::setLauncher(nullptr);
+        QCOMPARE(opened, QStringList { present });
+        QCOMPARE(boxes.boxes.size(), 1);
+        QCOMPARE(boxes.boxes.at(0).text, Language::instance()->text("System", "not_found").arg(missing));
+
+        // The remark of a vanished file can still be edited; Cancel changes nothing.
+        QCOMPARE(editRemark(dialog, 1, "bnCancel"), QStringLiteral("old"));
+        QVERIFY(loadRecords(dialog));
+        QCOMPARE(rows(list, 3).at(1), QStringLiteral("|vanished.mp4|2024/03/04 05:06:07|old"));
+        QCOMPARE(editRemark(dialog, 1, "bnOK"), QStringLiteral("old"));
+        QTRY_COMPARE(rows(list, 3).at(1).section('|', 3), QStringLiteral("<i>healed</i>"));
+        QCOMPARE(fields("SELECT rmk FROM recd WHERE rowid=?", { record }), QStringList { "<i>healed</i>" });
+
+        // Delete asks first; then the row goes, with the file and its companion thumbnail.
+        list->setCurrentCell(2, 1);
+        child<QAction>(&dialog, "mDelete")->trigger();
+        QVERIFY(loadRecords(dialog));
+        QCOMPARE(boxes.boxes.size(), 2);
+        QCOMPARE(fields("SELECT count(*) FROM recd"), QStringList { "3" });
+        boxes.answer = QMessageBox::Yes;
+        list->setCurrentCell(2, 1);
+        child<QAction>(&dialog, "mDelete")->trigger();
+        QTRY_COMPARE(list->rowCount(), 2);
+        QCOMPARE(fields("SELECT count(*) FROM recd WHERE fil=?", { video }), QStringList { "0" });
+        QVERIFY(!QFile::exists(video) && !QFile::exists(companion) && QFile::exists(present));
+    }
+
+    // The Record tab's New opens the camera window on the patient; what is captured there is
+    // filed under the patient and listed with its thumbnail.
+    void examinationFilesEveryCaptureUnderThePatient()
+    {
+        MsgBoxRecorder boxes(QMessageBox::Ok);
+        const qlonglong patient = insertPatient("Ab", "Cd");
+        const QString earlier = writePicture("Capture/earlier.bmp", Qt::gray);
+        insertRecord(patient, earlier);
+        insertRecord(patient, TestSupport::writeFile("Capture/earlier.mp4", "video"));
+        insertRecord(patient, writePicture("Capture/scan.BMP", Qt::gray));
+        DlgPatinfo dialog(nullptr);
+        dialog.show();
+        QVERIFY(loadRecords(dialog, patient));
+        // File type and thumbnail width of every listed record: videos (capitals included) show
+        // the video mark, alone when there is no companion thumbnail.
+        const auto listed = [&dialog] {
+            QStringList types = rows(child<QTableWidget>(&dialog, "list"), 1);
+            for (int row = 0; row < types.size(); ++row)
+                types[row]
+                    = types[row].section('.', -1) + ' ' + QString::number(thumbnail(dialog, row).width());
+            return types;
+        };
+        QCOMPARE(listed(), QStringList({ "bmp 48", "mp4 16", "BMP 16" }));
+
+        click(&dialog, "bnNew");
+        QPointer<FrmCamera> camera = qobject_cast<FrmCamera*>(QApplication::activeModalWidget());
+        QVERIFY(camera && camera->windowModality() == Qt::ApplicationModal);
+        QCOMPARE(child<QLabel>(camera, "lbName")->text(), QStringLiteral("AbCd"));
+        const auto panel = camera->findChildren<SelectableImageWidget*>(); // pictures only
+        QVERIFY(panel.size() == 1 && panel.at(0)->property("path").toString() == earlier);
+        int frames = 0;
+        camera->findChild<CamViewer*>()->setPresentHook([&frames](const AVFrame*) { ++frames; });
+        QTRY_VERIFY_WITH_TIMEOUT(frames >= 3, 10000);
+        child<QAction>(camera, "moSnap")->trigger();
+        QTRY_COMPARE(listed().value(3), QStringLiteral("bmp 48"));
+        // A recording that rolls over into further segments: every segment is filed, listed
+        // with its companion thumbnail (a tenth of the picture).
+        camera->setSegmentMs(300);
+        QSignalSpy recorded(camera.data(), &FrmCamera::record);
+        child<QAction>(camera, "moRecd")->trigger();
+        const int started = frames;
+        QTRY_VERIFY_WITH_TIMEOUT(frames >= started + 25, 10000);
+        child<QAction>(camera, "moRecd")->trigger();
+        QCOMPARE(recorded.size(), 1);
+        const int segments = recorded.at(0).at(0).toStringList().size();
+        QVERIFY(segments >= 2);
+        QTRY_COMPARE(listed().size(), 4 + segments);
+        QCOMPARE(listed().mid(4).filter("mp4 64").size(), segments);
+        camera->close();
+        QTRY_VERIFY(camera.isNull());
+        QVERIFY(dialog.isVisible() && boxes.boxes.isEmpty());
+    }
+};
+
+KARVEX_TEST_MAIN(TestPatientWindows)
+#include "TestPatientWindows.moc"
