@@ -1,9 +1,11 @@
 #include "E2eSupport.h"
 
 #include "CamGrabber.h"
+#include "CamViewer.h"
 #include "CameraDevices.h"
 #include "DiskSpace.h"
 #include "FakeHidapi.h"
+#include "FrmCamera.h"
 
 #include <QGroupBox>
 #include <QLabel>
@@ -11,52 +13,25 @@
 #include <QSqlError>
 #include <QStyleOptionGroupBox>
 #include <QTableWidget>
-#include <QtTest>
-
-extern "C" {
-#include <libavcodec/avcodec.h>
-#include <libavformat/avformat.h>
-}
-
-#include <atomic>
-#include <memory>
 
 namespace E2e {
 
-namespace {
-std::atomic<int> diskQueries { 0 };
-} // namespace
+constexpr const char* kKeyPath = "/dev/hidraw0";
 
-int diskChecks()
-{
-    return diskQueries;
-}
-
-void plugCamera(const QByteArray& lavfiGraph, qint64 freeBytes)
+void plugCamera(const QByteArray& lavfiGraph)
 {
     CameraDevices::setSource([] {
         return QList<CameraDevices::Device> { { QLatin1String(kCameraNode),
             QStringLiteral("ZEN-LUX Examination Camera") } };
     });
     CamGrabber::setInputResolver([lavfiGraph](const QByteArray& key) {
-        if (key == kCameraNode)
-            return qMakePair(QByteArray("lavfi"), lavfiGraph);
-        return qMakePair(QByteArray("video4linux2"), key);
+        return key == kCameraNode ? qMakePair(QByteArray("lavfi"), lavfiGraph)
+                                  : qMakePair(QByteArray("video4linux2"), key);
     });
-    DiskSpace::setSource([freeBytes](const QString& path) {
-        ++diskQueries;
-        return path.isEmpty() ? -1 : freeBytes;
-    });
+    // A shared machine's real disk may be nearly full; the program would rightly refuse to record.
+    DiskSpace::setSource([](const QString& path) { return path.isEmpty() ? -1 : 64LL << 30; });
     FakeHid::reset();
-    FakeHid::addDevice(kKeyPath, kKeyVendor, kKeyProduct, 0x0102);
-}
-
-void unplugCamera()
-{
-    CameraDevices::setSource(nullptr);
-    CamGrabber::setInputResolver(nullptr);
-    DiskSpace::setSource(nullptr);
-    FakeHid::reset();
+    FakeHid::addDevice(kKeyPath, 0x3F1C, 0x5501, 0x0102);
 }
 
 void pressCameraKey(int key)
@@ -65,33 +40,25 @@ void pressCameraKey(int key)
 }
 
 namespace {
-std::atomic<int> keysRead { 0 };
-QtMessageHandler previousHandler = nullptr;
-
-void countKeyLines(QtMsgType type, const QMessageLogContext& context, const QString& message)
-{
-    if (message.startsWith(QLatin1String("Got camera key")))
-        ++keysRead;
-    if (previousHandler)
-        previousHandler(type, context, message);
+int pictures = 0;
 }
-} // namespace
 
-int cameraKeysRead()
+void watchPictures(FrmCamera* camera)
 {
-    static const bool installed = [] {
-        previousHandler = qInstallMessageHandler(countKeyLines);
-        return true;
-    }();
-    Q_UNUSED(installed);
-    return keysRead;
+    camera->findChild<CamViewer*>()->setPresentHook([](const AVFrame*) { ++pictures; });
+}
+
+bool waitForPictures(int count)
+{
+    const int target = pictures + count;
+    return QTest::qWaitFor([target] { return pictures >= target; }, 20000);
 }
 
 void click(QWidget* widget)
 {
     QWidget* window = widget->window();
-    const QPoint at = widget->mapTo(window, widget->rect().center());
-    QTest::mouseClick(window->windowHandle(), Qt::LeftButton, Qt::NoModifier, at);
+    QTest::mouseClick(window->windowHandle(), Qt::LeftButton, Qt::NoModifier,
+        widget->mapTo(window, widget->rect().center()));
 }
 
 void clickTitleCheckBox(QGroupBox* box)
@@ -99,20 +66,10 @@ void clickTitleCheckBox(QGroupBox* box)
     QStyleOptionGroupBox option;
     option.initFrom(box);
     option.subControls = QStyle::SC_GroupBoxCheckBox | QStyle::SC_GroupBoxLabel | QStyle::SC_GroupBoxFrame;
-    option.features = QStyleOptionFrame::None;
     option.text = box->title();
-    option.lineWidth = 1;
     const QRect checkBox
         = box->style()->subControlRect(QStyle::CC_GroupBox, &option, QStyle::SC_GroupBoxCheckBox, box);
     QTest::mouseClick(box, Qt::LeftButton, Qt::NoModifier, checkBox.center());
-}
-
-bool waitForModal(const std::function<bool(QWidget*)>& isTheDialog)
-{
-    if (QTest::qWaitFor([&] { return isTheDialog(QApplication::activeModalWidget()); }, 15000))
-        return true;
-    qWarning("the expected dialog did not open");
-    return false;
 }
 
 QString cellText(QTableWidget* table, int row, int column)
@@ -126,13 +83,10 @@ QString cellText(QTableWidget* table, int row, int column)
 QSqlDatabase checkDb()
 {
     const QString name = QStringLiteral("e2e-check");
-    if (!QSqlDatabase::contains(name)) {
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
-        db.setDatabaseName(QStringLiteral("./system.db"));
-    }
-    QSqlDatabase db = QSqlDatabase::database(name, false);
-    if (!db.isOpen())
-        db.open();
+    if (!QSqlDatabase::contains(name))
+        QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name)
+            .setDatabaseName(QStringLiteral("./system.db"));
+    QSqlDatabase db = QSqlDatabase::database(name);
     return db;
 }
 
@@ -153,74 +107,25 @@ QVariant sqlValue(const QString& statement, const QVariantList& binds)
     return query.next() ? query.value(0) : QVariant();
 }
 
-namespace {
-struct InputCloser {
-    void operator()(AVFormatContext* context) const { avformat_close_input(&context); }
-};
-struct CodecFreer {
-    void operator()(AVCodecContext* context) const { avcodec_free_context(&context); }
-};
-struct PacketFreer {
-    void operator()(AVPacket* packet) const { av_packet_free(&packet); }
-};
-struct FrameFreer {
-    void operator()(AVFrame* frame) const { av_frame_free(&frame); }
-};
-
-int receiveAll(AVCodecContext* decoder, AVFrame* frame)
+Media probe(const QString& path)
 {
-    int frames = 0;
-    while (avcodec_receive_frame(decoder, frame) == 0) {
-        ++frames;
-        av_frame_unref(frame);
-    }
-    return frames;
-}
-} // namespace
-
-Media probe(const QString& path, int maxFrames)
-{
-    Media media;
-    AVFormatContext* raw = nullptr;
-    if (avformat_open_input(&raw, QFile::encodeName(path).constData(), nullptr, nullptr) < 0)
-        return media;
-    std::unique_ptr<AVFormatContext, InputCloser> input(raw);
-    if (avformat_find_stream_info(input.get(), nullptr) < 0)
-        return media;
-    const AVCodec* codec = nullptr;
-    const int stream = av_find_best_stream(input.get(), AVMEDIA_TYPE_VIDEO, -1, -1, &codec, 0);
-    if (stream < 0 || !codec)
-        return media;
-    std::unique_ptr<AVCodecContext, CodecFreer> decoder(avcodec_alloc_context3(codec));
-    if (!decoder || avcodec_parameters_to_context(decoder.get(), input->streams[stream]->codecpar) < 0
-        || avcodec_open2(decoder.get(), codec, nullptr) < 0)
-        return media;
-    media.opened = true;
-    media.codec = QString::fromLatin1(codec->name);
-    media.width = decoder->width;
-    media.height = decoder->height;
-
-    std::unique_ptr<AVPacket, PacketFreer> packet(av_packet_alloc());
-    std::unique_ptr<AVFrame, FrameFreer> frame(av_frame_alloc());
-    while (media.decodedFrames < maxFrames && av_read_frame(input.get(), packet.get()) >= 0) {
-        if (packet->stream_index == stream && avcodec_send_packet(decoder.get(), packet.get()) == 0)
-            media.decodedFrames += receiveAll(decoder.get(), frame.get());
-        av_packet_unref(packet.get());
-    }
-    avcodec_send_packet(decoder.get(), nullptr);
-    media.decodedFrames += receiveAll(decoder.get(), frame.get());
-    return media;
+    const QStringList fields = runTool(QStringLiteral("ffprobe"),
+        { "-v", "error", "-count_frames", "-select_streams", "v:0", "-show_entries",
+            "stream=codec_name,width,height,nb_read_frames", "-of", "csv=p=0", path })
+                                   .trimmed()
+                                   .split(QLatin1Char(','));
+    if (fields.size() != 4)
+        return {};
+    return { fields[0], QSize(fields[1].toInt(), fields[2].toInt()), fields[3].toInt() };
 }
 
-QString runTool(const QString& program, const QStringList& arguments, int* exitCode)
+QString runTool(const QString& program, const QStringList& arguments)
 {
     QProcess process;
     process.start(program, arguments);
-    const bool finished = process.waitForFinished(60000);
-    const int code = finished && process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-    if (exitCode)
-        *exitCode = code;
-    return code == 0 ? QString::fromUtf8(process.readAllStandardOutput()) : QString();
+    const bool ok = process.waitForFinished(60000) && process.exitStatus() == QProcess::NormalExit
+        && process.exitCode() == 0;
+    return ok ? QString::fromUtf8(process.readAllStandardOutput()) : QString();
 }
 
 } // namespace E2e

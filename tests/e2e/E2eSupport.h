@@ -1,52 +1,39 @@
 #pragma once
 
-// What the whole-program tests share: the stand-ins at the hardware boundary (camera list,
-// camera stream, camera keys, free disk space), a look into the windows as the operator sees
-// them, and the checks a user would make afterwards with other tools (plain SQL on
-// system.db, FFmpeg on the captures, poppler on the report).
+// What the whole-program tests share: stand-ins at the hardware boundary only (camera list
+// and stream, camera keys, free disk space), a look into the windows as the operator sees
+// them, and the checks a user would make afterwards with other tools.
 
 #include <QApplication>
-#include <QByteArray>
 #include <QPointer>
-#include <QSqlDatabase>
+#include <QSize>
 #include <QSqlQuery>
-#include <QString>
-#include <QStringList>
 #include <QTimer>
-#include <QVariantList>
-#include <QWidget>
+#include <QtTest>
 
 #include <functional>
 
+class FrmCamera;
 class QGroupBox;
 class QTableWidget;
 
 namespace E2e {
 
-// The camera's key interface as the key link finds it.
-constexpr unsigned short kKeyVendor = 0x3F1C;
-constexpr unsigned short kKeyProduct = 0x5501;
-constexpr const char* kKeyPath = "/dev/hidraw0";
 constexpr const char* kCameraNode = "/dev/video0";
 
-// One supported camera at /dev/video0 whose stream is the given lavfi graph, its key
-// interface at /dev/hidraw0 (release 0x0102), and `freeBytes` free on the capture disk.
-void plugCamera(const QByteArray& lavfiGraph, qint64 freeBytes = 64LL * 1024 * 1024 * 1024);
-void unplugCamera();
-// How often the program has asked for the free space of the capture disk (its disk watch
-// asks once a second), so a test can let the watch tick without a fixed sleep.
-int diskChecks();
-// The camera key with this number (1 or 2) pressed once.
+// One supported camera at /dev/video0 streaming the lavfi graph, its key interface plugged
+// in, and plenty of free space on the capture disk.
+void plugCamera(const QByteArray& lavfiGraph);
+// Camera key 1 or 2 pressed once.
 void pressCameraKey(int key);
-// How many camera key reports the program has read so far (it logs each one), so a test
-// can wait for a key that is meant to do nothing.
-int cameraKeysRead();
+// Counts the pictures the camera window's view presents (one window at a time), so a test
+// can wait for the live picture to move on instead of sleeping.
+void watchPictures(FrmCamera* camera);
+bool waitForPictures(int count);
 
-// The first visible top-level window of that class, or null.
 template <class T> T* visibleWindow()
 {
-    const QWidgetList windows = QApplication::topLevelWidgets();
-    for (QWidget* window : windows) {
+    for (QWidget* window : QApplication::topLevelWidgets()) {
         if (auto* found = qobject_cast<T*>(window); found && found->isVisible())
             return found;
     }
@@ -58,24 +45,22 @@ template <class T> T* child(QWidget* parent, const char* name)
     return parent ? parent->findChild<T*>(QLatin1String(name)) : nullptr;
 }
 
-// A left click in the middle of a widget, delivered through its window as the window
-// system would deliver it. Returns only after whatever the click started (a modal dialog's
-// own event loop included) has ended.
+// A left click in the middle of the widget, delivered through its window. Returns once
+// whatever it started has ended (a modal dialog's own event loop included).
 void click(QWidget* widget);
-// A click on the check box in a group box's title.
 void clickTitleCheckBox(QGroupBox* box);
 
-// Runs `inside` once the modal dialog that `start` opens is up (inside that dialog's own
-// event loop), then closes the dialog if it is still open, so that a failed check never
-// leaves the test waiting in the dialog's loop. Returns when `start` returns.
-bool waitForModal(const std::function<bool(QWidget*)>& isTheDialog);
+// Runs `inside` in the modal dialog that `start` opens, then closes the dialog if it is
+// still open, so a failed check never leaves the test stuck in the dialog's loop.
 template <class Dialog>
 void withModal(const std::function<void()>& start, const std::function<void(Dialog*)>& inside)
 {
     QTimer::singleShot(0, [inside] {
-        const auto isDialog = [](QWidget* w) { return qobject_cast<Dialog*>(w) != nullptr; };
-        if (!waitForModal(isDialog))
+        const auto up = [] { return qobject_cast<Dialog*>(QApplication::activeModalWidget()) != nullptr; };
+        if (!QTest::qWaitFor(up, 15000)) {
+            qWarning("the expected dialog did not open");
             return;
+        }
         QPointer<Dialog> dialog(qobject_cast<Dialog*>(QApplication::activeModalWidget()));
         inside(dialog);
         if (dialog && dialog->isVisible())
@@ -87,24 +72,20 @@ void withModal(const std::function<void()>& start, const std::function<void(Dial
 // The text a table shows in a cell, whether the cell holds an item or a label.
 QString cellText(QTableWidget* table, int row, int column);
 
-// A second connection on "./system.db", independent of the program's own service.
+// Plain SQL on "./system.db" through a connection of the test's own.
 QSqlDatabase checkDb();
 QSqlQuery sql(const QString& statement, const QVariantList& binds = {});
-// The first column of the first row, or an invalid value.
 QVariant sqlValue(const QString& statement, const QVariantList& binds = {});
 
-// What FFmpeg makes of a file.
+// What ffprobe makes of a file's video, every frame decoded; empty codec if it cannot.
 struct Media {
-    bool opened = false;
     QString codec;
-    int width = 0;
-    int height = 0;
-    int decodedFrames = 0;
+    QSize size;
+    int frames = 0;
 };
-// Opens the file with libavformat and decodes up to maxFrames frames of its video stream.
-Media probe(const QString& path, int maxFrames = 1000);
+Media probe(const QString& path);
 
-// Runs a command-line tool to its end; its standard output, or empty text when it failed.
-QString runTool(const QString& program, const QStringList& arguments, int* exitCode = nullptr);
+// Runs a command-line tool; its standard output, or empty text when it failed.
+QString runTool(const QString& program, const QStringList& arguments);
 
 } // namespace E2e

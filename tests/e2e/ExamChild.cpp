@@ -1,10 +1,9 @@
-// One examination in a process of its own, for the test that kills the program in the middle
-// of a recording. In the folder given as argument it files a patient, opens the camera from
-// the patient's dialog, takes a picture with camera key 1 and starts a recording with key 2,
-// then keeps recording until it is killed. It reports its progress on standard output:
-// "filed N" whenever the records list holds N records, and "recording" once the recording runs.
+// An examination in a process of its own, for the test that kills it while it records.
+// In the folder given as argument it files a patient, opens the camera from the patient's
+// dialog, takes a picture with camera key 1 and starts recording with key 2, then records
+// until killed. It prints "filed N" whenever the records list holds N records, "recording"
+// once the recording runs, and "failed WHY" when it cannot get there.
 
-#include "CamViewer.h"
 #include "Database.h"
 #include "DlgPatinfo.h"
 #include "E2eSupport.h"
@@ -12,10 +11,8 @@
 #include "Resources.h"
 
 #include <QAction>
-#include <QDir>
 #include <QPushButton>
 #include <QTableWidget>
-#include <QTest>
 
 #include <cstdio>
 
@@ -25,52 +22,41 @@ void say(const QByteArray& line)
     std::printf("%s\n", line.constData());
     std::fflush(stdout);
 }
-
-int fail(const char* why)
-{
-    say(QByteArray("failed ") + why);
-    return 1;
-}
 } // namespace
 
 int main(int argc, char** argv)
 {
     QApplication app(argc, argv);
     karvexInitResources();
-    if (argc < 2 || !QDir::setCurrent(QString::fromLocal8Bit(argv[1])))
-        return fail("no working folder");
+    const auto fail = [](const char* why) { return say(QByteArray("failed ") + why), 1; };
+    if (argc < 2 || !QDir::setCurrent(QString::fromLocal8Bit(argv[1])) || !Database::instance())
+        return fail("no working folder or database");
     E2e::plugCamera("testsrc2=size=640x480:rate=30,realtime");
-
-    Database* db = Database::instance();
-    if (!db)
-        return fail("no database");
     bool inserted = false;
-    db->exec(QStringLiteral("INSERT INTO user (fnam,lnam,sex,bday) VALUES ('Karl','Berg',0,'1950/02/03')"),
-        {}, &app, [&](bool ok, DbResponser*) { inserted = ok; });
+    Database::instance()->exec(
+        QStringLiteral("INSERT INTO user (fnam,lnam,sex,bday) VALUES ('Karl','Berg',0,'1950/02/03')"), {},
+        &app, [&](bool ok, DbResponser*) { inserted = ok; });
     if (!QTest::qWaitFor([&] { return inserted; }, 10000))
         return fail("patient not filed");
 
     DlgPatinfo dialog(nullptr);
-    auto* records = dialog.findChild<QTableWidget*>(QStringLiteral("list"));
+    auto* records = E2e::child<QTableWidget>(&dialog, "list");
     QObject::connect(&dialog, &DlgPatinfo::recordsLoaded,
         [records] { say("filed " + QByteArray::number(records->rowCount())); });
     dialog.setRowID(1);
     dialog.show();
-    dialog.findChild<QPushButton*>(QStringLiteral("bnNew"))->click();
+    E2e::child<QPushButton>(&dialog, "bnNew")->click();
     FrmCamera* camera = E2e::visibleWindow<FrmCamera>();
     if (!camera)
         return fail("no camera window");
-    int frames = 0;
-    camera->findChild<CamViewer*>()->setPresentHook([&frames](const AVFrame*) { ++frames; });
-    if (!QTest::qWaitFor([&] { return frames >= 3; }, 20000))
+    E2e::watchPictures(camera);
+    if (!E2e::waitForPictures(3))
         return fail("no picture");
-
     E2e::pressCameraKey(1);
     if (!QTest::qWaitFor([&] { return records->rowCount() == 1; }, 10000))
         return fail("picture not filed");
     E2e::pressCameraKey(2);
-    QAction* record = camera->findChild<QAction*>(QStringLiteral("moRecd"));
-    if (!QTest::qWaitFor([&] { return record->isChecked(); }, 10000))
+    if (!QTest::qWaitFor([&] { return E2e::child<QAction>(camera, "moRecd")->isChecked(); }, 10000))
         return fail("recording did not start");
     say("recording");
     return app.exec();

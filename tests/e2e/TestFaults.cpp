@@ -1,12 +1,14 @@
-// Faults during an examination: a watermark file that is no picture, a capture folder that
-// cannot be written, a camera that vanishes while recording, the program killed while
-// recording, and a storm of finder keystrokes. Each ends with the program (or, after the
+// Bad input and faults: damaged files around the program, hostile patient texts, a capture
+// folder that cannot be written, a camera that vanishes while recording, the program killed
+// while recording, a storm of finder keystrokes. Each ends with the program (or, after the
 // kill, its files) in order and nothing lost that was already saved.
 
 #include "AppSettings.h"
 #include "CamViewer.h"
 #include "Database.h"
+#include "DlgExport.h"
 #include "DlgPatinfo.h"
+#include "DlgType.h"
 #include "E2eSupport.h"
 #include "FrmCamera.h"
 #include "FrmPatmgr.h"
@@ -16,94 +18,57 @@
 
 #include <QAction>
 #include <QBuffer>
-#include <QFile>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QProcess>
 #include <QPushButton>
+#include <QScreen>
 #include <QTableWidget>
+#include <QTextEdit>
 #include <QtEndian>
-
-#include <memory>
 
 using namespace E2e;
 
 namespace {
-quint32 crc32(const QByteArray& data)
+QString text(const char* key)
 {
-    quint32 crc = 0xFFFFFFFFu;
-    for (const char byte : data) {
-        crc ^= quint8(byte);
-        for (int bit = 0; bit < 8; ++bit)
-            crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1u)));
-    }
-    return ~crc;
+    return Language::instance()->text(QStringLiteral("System"), QLatin1String(key));
 }
 
-QByteArray pngChunk(const QByteArray& type, const QByteArray& data)
+// True when the label draws its text exactly as plain text would be drawn.
+bool drawsLiterally(QLabel* label)
 {
-    QByteArray chunk(4, '\0');
-    qToBigEndian<quint32>(quint32(data.size()), chunk.data());
-    chunk += type + data;
-    QByteArray crc(4, '\0');
-    qToBigEndian<quint32>(crc32(type + data), crc.data());
-    return chunk + crc;
+    const QImage shown = label->grab().toImage();
+    const Qt::TextFormat format = label->textFormat();
+    label->setTextFormat(Qt::PlainText);
+    const QImage plain = label->grab().toImage();
+    label->setTextFormat(format);
+    return shown == plain;
 }
 
-// A well-formed PNG header that announces a picture far larger than memory.
-QByteArray hugePngHeader()
+// Closing the mode choice asks first; answered No, the program stays.
+bool exitIsAskedAndRefused(DlgType& start)
 {
-    QByteArray header(13, '\0');
-    qToBigEndian<quint32>(60000, header.data());
-    qToBigEndian<quint32>(60000, header.data() + 4);
-    header[8] = 8; // bit depth
-    header[9] = 6; // RGBA
-    const QByteArray pixels = qCompress(QByteArray(64, '\0')).mid(4); // a bare zlib stream
-    return QByteArray("\x89PNG\r\n\x1a\n", 8) + pngChunk("IHDR", header) + pngChunk("IDAT", pixels)
-        + pngChunk("IEND", QByteArray());
+    MsgBoxRecorder boxes(QMessageBox::No);
+    start.show();
+    start.close();
+    return boxes.boxes.size() == 1 && start.isVisible();
 }
 
-QByteArray redSquarePng()
-{
-    QImage square(40, 40, QImage::Format_ARGB32);
-    square.fill(Qt::red);
-    QByteArray png;
-    QBuffer buffer(&png);
-    buffer.open(QIODevice::WriteOnly);
-    square.save(&buffer, "PNG");
-    return png;
-}
-
-// Top-level boxes of an MP4 file named `type`; a box still being written is not counted.
-int countBoxes(const QString& path, const QByteArray& type)
+// Complete "moof" boxes (video fragments) at the top level of an MP4 file.
+int fragmentsIn(const QString& path)
 {
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return 0;
-    const QByteArray data = file.readAll();
+    const QByteArray data = file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
     int found = 0;
-    qint64 at = 0;
-    while (at + 8 <= data.size()) {
-        qint64 size = qFromBigEndian<quint32>(data.constData() + at);
-        if (size == 1 && at + 16 <= data.size())
-            size = qint64(qFromBigEndian<quint64>(data.constData() + at + 8));
+    for (qint64 at = 0, size = 0; at + 8 <= data.size(); at += size) {
+        size = qFromBigEndian<quint32>(data.constData() + at);
         if (size < 8 || at + size > data.size())
             break;
-        if (data.mid(int(at) + 4, 4) == type)
-            ++found;
-        at += size;
+        found += data.mid(int(at) + 4, 4) == "moof";
     }
     return found;
-}
-
-// True when files cannot be created in the folder, even by this (root) process.
-bool refusesFiles(const QString& folder)
-{
-    QFile probe(folder + QStringLiteral("karvex-probe"));
-    if (!probe.open(QIODevice::WriteOnly))
-        return true;
-    probe.remove();
-    return false;
 }
 } // namespace
 
@@ -111,46 +76,44 @@ class TestFaults : public QObject
 {
     Q_OBJECT
 
-    std::unique_ptr<DlgPatinfo> dialog;
     QPointer<FrmCamera> camera;
+    QPointer<DlgPatinfo> dialog;
     QTableWidget* records = nullptr;
-    int frames = 0;
     qlonglong patient = 0;
 
-    bool waitForFrames(int count)
+    void openCamera(FrmCamera* window)
     {
-        const int target = frames + count;
-        return QTest::qWaitFor([&] { return frames >= target; }, 20000);
+        camera = window;
+        camera->setAttribute(Qt::WA_DeleteOnClose);
+        camera->show();
+        watchPictures(camera);
+        QVERIFY2(waitForPictures(3), "the camera shows no picture");
     }
 
-    // A patient's dialog with the camera opened from its Record tab, as for an examination.
+    // The camera opened from a new patient's Record tab, as for an examination.
     void openExamination(const QByteArray& lavfiGraph)
     {
+        useDatabase();
         plugCamera(lavfiGraph);
-        patient = sql("INSERT INTO user (fnam,lnam,sex,bday) VALUES ('Ida','Holm',1,'1970/07/07')")
+        patient = sql("INSERT INTO user (fnam,lnam,bday) VALUES ('Ida','Holm','1970/07/07')")
                       .lastInsertId()
                       .toLongLong();
-        dialog = std::make_unique<DlgPatinfo>(nullptr);
-        records = child<QTableWidget>(dialog.get(), "list");
+        dialog = new DlgPatinfo(nullptr);
+        dialog->setAttribute(Qt::WA_DeleteOnClose);
+        records = child<QTableWidget>(dialog, "list");
         dialog->show();
-        QSignalSpy loaded(dialog.get(), &DlgPatinfo::recordsLoaded);
+        QSignalSpy loaded(dialog, &DlgPatinfo::recordsLoaded);
         dialog->setRowID(quint64(patient));
         QVERIFY(loaded.wait());
-        click(child<QPushButton>(dialog.get(), "bnNew"));
-        camera = visibleWindow<FrmCamera>();
-        QVERIFY(camera);
-        frames = 0;
-        camera->findChild<CamViewer*>()->setPresentHook([this](const AVFrame*) { ++frames; });
-        QVERIFY2(waitForFrames(3), "the camera shows no picture");
+        click(child<QPushButton>(dialog, "bnNew"));
+        openCamera(visibleWindow<FrmCamera>());
     }
 
-    void closeExamination()
+    // The program's database with its tables, before the test's own connection touches the file.
+    void useDatabase()
     {
-        if (camera)
-            camera->close();
-        QTRY_VERIFY(camera.isNull());
-        dialog.reset();
-        unplugCamera();
+        QVERIFY(Database::instance());
+        QTRY_VERIFY(checkDb().tables().contains(QStringLiteral("recd")));
     }
 
     int recordsFiled() { return sqlValue("SELECT COUNT(*) FROM recd WHERE uid=?", { patient }).toInt(); }
@@ -158,101 +121,233 @@ class TestFaults : public QObject
 private slots:
     void initTestCase()
     {
-        cameraKeysRead();
         TestSupport::copyShippedLanguages();
-        Language::instance()->load(
-            QDir::current().absoluteFilePath(QStringLiteral("language/lang_en-US.ini")));
-        QVERIFY(Database::instance());
-        QTRY_VERIFY(checkDb().tables().contains(QStringLiteral("recd")));
+        plugCamera("testsrc2=size=320x240:rate=30,realtime");
     }
 
-    void cleanup() { closeExamination(); }
+    void cleanup()
+    {
+        if (camera)
+            camera->close();
+        if (dialog)
+            dialog->close();
+        QTRY_VERIFY(camera.isNull() && dialog.isNull());
+    }
+
+    // Runs first: the stored language path is read when the wording is first needed.
+    void garbageSettingsLeaveTheDefaultsInForce()
+    {
+        static const char junk[] = "\x00\x01\xff\xfe binary junk\n[[[\n=no key\nkey without value\n";
+        TestSupport::writeFile(QStringLiteral("settings.ini"),
+            QByteArray(junk, sizeof junk - 1)
+                + "[BtnMgr]\nbtn1=99\nbtn2=-7\n[WMarker]\ntype=banana\ntext=\"   \"\npath=/no/such.png\n"
+                  "[Language]\npath=/no/such/folder/lang_xx.ini\n[Hospital]\nname=St. Anna Hospital\n"
+                  "[Unknown section\n\xc3\x28=\xa0\xa1\n");
+        MsgBoxRecorder boxes(QMessageBox::Ok);
+        openCamera(new FrmCamera(nullptr));
+        QCOMPARE(camera->windowTitle(), QStringLiteral("Karvex Camera"));
+
+        // Keys assigned to commands that do not exist do nothing: once key 1 is given the
+        // snapshot, its picture is the only file and nothing records. The program's own
+        // writes keep what the operator saved.
+        pressCameraKey(1);
+        pressCameraKey(2);
+        AppSettings().setValue("BtnMgr/btn1", "0");
+        pressCameraKey(1);
+        QTRY_COMPARE(QDir(QStringLiteral("Capture")).entryList(QDir::Files).size(), 1);
+        QVERIFY(!child<QAction>(camera, "moRecd")->isChecked());
+        QVERIFY(boxes.boxes.isEmpty());
+        QCOMPARE(AppSettings().value("Hospital/name", QString()), QStringLiteral("St. Anna Hospital"));
+        QFile::remove(QStringLiteral("settings.ini"));
+    }
+
+    void databaseFileThatIsNotADatabaseIsReportedAndLeftAlone()
+    {
+        QByteArray notADatabase("Ward 3 shopping list: gauze, gloves, coffee\n");
+        for (int i = 0; i < 4096; ++i)
+            notADatabase += char((i * 37) & 0xff);
+        const QString path = TestSupport::writeFile(QStringLiteral("system.db"), notADatabase);
+        MsgBoxRecorder boxes(QMessageBox::Ok);
+        {
+            FrmPatmgr manager(nullptr);
+            manager.show();
+            QCOMPARE(boxes.boxes.size(), 1);
+            QCOMPARE(boxes.boxes.at(0).text, text("db_eror"));
+            // Nothing can be saved, and the window says so instead of offering an empty form.
+            click(child<QPushButton>(&manager, "bnNew"));
+            QVERIFY(!QApplication::activeModalWidget());
+            QCOMPARE(boxes.boxes.size(), 2);
+        }
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll(), notADatabase);
+        QVERIFY(file.remove());
+    }
+
+    void brokenLanguageFilesNeitherHangNorHideTheirGoodLines()
+    {
+        const QString broken = TestSupport::writeFile(QStringLiteral("language/broken.ini"),
+            "[System]\nname=Broken\nthis line has no equals sign\n=value without key\n[DlgType\n"
+            "bad\xff\xfe=\xc3\x28 invalid UTF-8\n"
+            "[System]\nhint=@System/hint\nask=@System/msg_exit\nmsg_exit=@System/ask\n"
+            "[DlgType]\nlbCAM=Kamera\nlbPAT=@DlgType/lbPAT\n");
+        const QString noSystem = TestSupport::writeFile(
+            QStringLiteral("language/nosystem.ini"), "[DlgType]\nlbCAM=Cam\nDlgType=No System\n");
+        // Only a file with a name is offered.
+        const QStringList offered = Language::languages();
+        QVERIFY(
+            offered.filter(QStringLiteral("Broken/")).size() == 1 && offered.filter("nosystem").isEmpty());
+
+        // Good lines after broken ones count; references that go round in circles end.
+        Language::instance()->load(broken);
+        {
+            DlgType start;
+            QCOMPARE(child<QLabel>(&start, "lbCAM")->text(), QStringLiteral("Kamera"));
+            QVERIFY(!child<QLabel>(&start, "lbPAT")->text().isEmpty());
+            QVERIFY(exitIsAskedAndRefused(start));
+        }
+        Language::instance()->load(noSystem);
+        {
+            DlgType start;
+            QCOMPARE(start.windowTitle(), QStringLiteral("No System"));
+            QCOMPARE(child<QLabel>(&start, "lbPAT")->text(), QStringLiteral("Manager"));
+            QVERIFY(exitIsAskedAndRefused(start));
+        }
+        Language::instance()->load(
+            QDir::current().absoluteFilePath(QStringLiteral("language/lang_en-US.ini")));
+    }
+
+    void patientTextsAreStoredAndShownExactlyAsTyped()
+    {
+        const QString first = QStringLiteral("<b>Zoë</b> O'Brien \"Ted\" 100% 😀");
+        const QString last
+            = QStringLiteral("Smith'); DROP TABLE user;-- _%").leftJustified(10000, QLatin1Char('~'));
+        const QString remark
+            = QStringLiteral("Allergic: 'latex' & \"iodine\" 50%\nÄ😀ß").repeated(300).left(10000);
+        useDatabase();
+        sql("INSERT INTO user (fnam,lnam,bday) VALUES ('Eva','Plain','1990/01/01')");
+        MsgBoxRecorder boxes(QMessageBox::Ok);
+        FrmPatmgr manager(nullptr);
+        manager.show();
+        withModal<DlgPatinfo>([&] { click(child<QPushButton>(&manager, "bnNew")); },
+            [&](DlgPatinfo* form) {
+                child<QLineEdit>(form, "leFName")->setText(first);
+                child<QLineEdit>(form, "leLName")->setText(last);
+                child<QTextEdit>(form, "teRmrk")->setPlainText(remark);
+                click(child<QPushButton>(form, "bnOK"));
+                QTRY_VERIFY(form->patientRowID() != 0);
+            });
+        QVERIFY(boxes.boxes.isEmpty());
+        // Stored exactly; nothing was executed from the text.
+        QCOMPARE(
+            sqlValue("SELECT COUNT(*) FROM user WHERE fnam=? AND lnam=? AND rmrk=?", { first, last, remark })
+                .toInt(),
+            1);
+        QCOMPARE(sqlValue("SELECT COUNT(*) FROM user").toInt(), 2);
+
+        // The finder takes quotes; a percent sign is a wildcard there and matches both.
+        auto* list = child<QTableWidget>(&manager, "list");
+        auto* finder = child<QLineEdit>(&manager, "leLN");
+        QTest::keyClicks(finder, QStringLiteral("h'); DROP"));
+        QTRY_COMPARE(list->rowCount(), 1);
+        QCOMPARE(QStringList({ cellText(list, 0, 0), cellText(list, 0, 1), cellText(list, 0, 3) }),
+            QStringList({ first, last, remark }));
+        finder->setText(QStringLiteral("%"));
+        QTRY_COMPARE(list->rowCount(), 2);
+
+        // The camera heading and the report show the name as data, never as markup, and a
+        // long name does not stretch them off the screen.
+        FrmCamera heading(nullptr);
+        heading.enterExamination(first + last, {});
+        DlgExport report(nullptr);
+        report.setInfo(quint64(sqlValue("SELECT rowid FROM user WHERE fnam=?", { first }).toLongLong()), {});
+        heading.show();
+        report.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&heading) && QTest::qWaitForWindowExposed(&report));
+        QLabel* shownName = child<QLabel>(&heading, "lbName");
+        QLabel* reportName = child<QLabel>(&report, "lvName");
+        QCOMPARE(shownName->text(), first + last);
+        QTRY_COMPARE(reportName->text(), first + QLatin1Char(' ') + last);
+        QVERIFY2(drawsLiterally(shownName), "the camera heading shows the name as markup");
+        QVERIFY2(drawsLiterally(reportName), "the report form shows the name as markup");
+        const int screenWidth = QGuiApplication::primaryScreen()->availableGeometry().width();
+        QVERIFY(heading.minimumSizeHint().width() <= screenWidth && report.width() <= screenWidth);
+    }
 
     void watermarkThatIsNoPictureShowsNoWatermark_data()
     {
+        QByteArray png;
+        QBuffer buffer(&png);
+        QImage square(40, 40, QImage::Format_ARGB32);
+        square.fill(Qt::red);
+        QVERIFY(buffer.open(QIODevice::WriteOnly) && square.save(&buffer, "PNG"));
         QTest::addColumn<QByteArray>("content");
         QTest::addColumn<bool>("shown");
-        QTest::newRow("a real picture") << redSquarePng() << true;
+        QTest::newRow("a real picture") << png << true;
         QTest::newRow("text named .png") << QByteArray("this is not a picture\n") << false;
-        QTest::newRow("cut-off picture") << redSquarePng().left(60) << false;
-        QTest::newRow("60000 x 60000 announced") << hugePngHeader() << false;
+        QTest::newRow("cut-off picture") << png.left(60) << false;
     }
 
     void watermarkThatIsNoPictureShowsNoWatermark()
     {
         QFETCH(QByteArray, content);
         QFETCH(bool, shown);
-        const QString picture = TestSupport::writeFile(QStringLiteral("watermark.png"), content);
         AppSettings().setValue(QStringLiteral("WMarker/type"), QStringLiteral("1"));
-        AppSettings().setValue(QStringLiteral("WMarker/path"), picture);
+        AppSettings().setValue(
+            QStringLiteral("WMarker/path"), TestSupport::writeFile(QStringLiteral("watermark.png"), content));
         // A small blue picture in a large view: the corner where a watermark goes is black.
         plugCamera("color=c=blue:size=320x240:rate=30,realtime");
-        camera = new FrmCamera(nullptr);
-        camera->setAttribute(Qt::WA_DeleteOnClose);
-        camera->show();
-        auto* view = camera->findChild<CamViewer*>();
-        view->setReadBack(true);
-        view->setPresentHook([this](const AVFrame*) { ++frames; });
-        QVERIFY(waitForFrames(5));
-        const QImage screen = view->readPixels();
+        auto* window = new FrmCamera(nullptr);
+        window->findChild<CamViewer*>()->setReadBack(true);
+        openCamera(window);
+        const QImage screen = window->findChild<CamViewer*>()->readPixels();
         QVERIFY(!screen.isNull());
-        const QColor corner = screen.pixelColor(screen.width() - 20, screen.height() - 20);
-        QCOMPARE(corner == QColor(Qt::red), shown);
-        if (!shown)
-            QCOMPARE(corner, QColor(Qt::black));
-        QVERIFY(waitForFrames(3)); // still live
+        QCOMPARE(screen.pixelColor(screen.width() - 20, screen.height() - 20),
+            QColor(shown ? Qt::red : Qt::black));
+        QVERIFY(waitForPictures(3)); // still live
         AppSettings().remove(QStringLiteral("WMarker"));
     }
 
     void unwritableCaptureFolderAddsAndFilesNothing()
     {
-        const QString folder = QStringLiteral("/sys/kernel/");
-        if (!QFileInfo(folder).isDir() || !refusesFiles(folder))
-            QSKIP("no folder here refuses files to this process");
-        AppSettings().setValue(QStringLiteral("SavePath/path"), folder);
         MsgBoxRecorder boxes(QMessageBox::Ok);
         openExamination("testsrc2=size=320x240:rate=30,realtime");
         QAction* snap = child<QAction>(camera, "moSnap");
         QAction* record = child<QAction>(camera, "moRecd");
-        QSignalSpy snaps(camera, &FrmCamera::snap);
+        QSignalSpy captures(camera, &FrmCamera::snap);
         QSignalSpy recordings(camera, &FrmCamera::record);
-
-        for (int press = 0; press < 2; ++press) {
+        const auto triesToCapture = [&] {
             snap->trigger();
-            const int keys = cameraKeysRead();
-            pressCameraKey(2);
-            QTRY_COMPARE(cameraKeysRead(), keys + 1);
-            QVERIFY(!record->isChecked());
-            QVERIFY(waitForFrames(2));
+            record->trigger();
+            QVERIFY(!record->isChecked() && waitForPictures(2));
+            QVERIFY(camera->findChildren<SelectableImageWidget*>().isEmpty());
+            QCOMPARE(captures.count() + recordings.count() + recordsFiled() + records->rowCount(), 0);
+        };
+        // A folder that exists but refuses files, even to this (root) process.
+        if (QFile probe(QStringLiteral("/sys/kernel/karvex-probe")); !probe.open(QIODevice::WriteOnly)) {
+            AppSettings().setValue(QStringLiteral("SavePath/path"), QStringLiteral("/sys/kernel/"));
+            triesToCapture();
         }
-        QVERIFY(camera->findChildren<SelectableImageWidget*>().isEmpty());
-        QCOMPARE(snaps.count(), 0);
-        QCOMPARE(recordings.count(), 0);
-        QCOMPARE(recordsFiled(), 0);
-        QCOMPARE(records->rowCount(), 0);
-
-        // A folder that does not exist at all is reported, once per command.
+        // A folder that cannot exist, below a regular file, is reported once per command.
         AppSettings().setValue(
-            QStringLiteral("SavePath/path"), QDir::current().absoluteFilePath("settings.ini") + "/Capture/");
-        snap->trigger();
-        record->trigger();
-        QCOMPARE(boxes.boxes.size(), 2);
-        QCOMPARE(boxes.boxes.at(0).text, Language::instance()->text("System", "dir_err"));
-        QVERIFY(!record->isChecked());
-        QCOMPARE(recordsFiled(), 0);
+            QStringLiteral("SavePath/path"), QFileInfo("settings.ini").absoluteFilePath() + "/C/");
+        const int before = boxes.boxes.size();
+        triesToCapture();
+        QCOMPARE(boxes.boxes.size(), before + 2);
+        QCOMPARE(boxes.boxes.last().text, text("dir_err"));
 
         // Back to a folder that takes files, the same window captures and files again.
         AppSettings().remove(QStringLiteral("SavePath"));
         snap->trigger();
-        QCOMPARE(snaps.count(), 1);
+        QCOMPARE(captures.count(), 1);
         QTRY_COMPARE(recordsFiled(), 1);
-        QCOMPARE(boxes.boxes.size(), 2);
+        QCOMPARE(boxes.boxes.size(), before + 2);
     }
 
     void cameraVanishingWhileRecordingFinishesAndFilesTheRecording()
     {
         MsgBoxRecorder boxes(QMessageBox::Ok);
-        // The camera's stream ends after six seconds, as when its cable is pulled.
+        // The stream ends after six seconds, as when the camera's cable is pulled.
         openExamination("testsrc2=size=640x480:rate=30:duration=6,realtime");
         pressCameraKey(1);
         QTRY_COMPARE(recordsFiled(), 1);
@@ -261,116 +356,84 @@ private slots:
         QTRY_VERIFY(record->isChecked());
 
         QTRY_VERIFY_WITH_TIMEOUT(!boxes.boxes.isEmpty(), 20000);
-        QCOMPARE(boxes.boxes.first().text, Language::instance()->text("System", "grab_eror"));
+        QCOMPARE(boxes.boxes.first().text, text("grab_eror"));
         QVERIFY(!record->isChecked());
         QTRY_COMPARE(recordsFiled(), 2);
         QTRY_COMPARE(records->rowCount(), 2);
-
         const QString video
             = sqlValue("SELECT fil FROM recd WHERE uid=? AND fil LIKE '%.mp4'", { patient }).toString();
-        const Media media = probe(video);
-        QVERIFY(media.opened);
-        QVERIFY2(media.decodedFrames >= 30, qPrintable(QString::number(media.decodedFrames)));
         QVERIFY(QFileInfo::exists(video + QStringLiteral("-thumbnail.bmp")));
+        const int recorded = probe(video).frames;
+        QVERIFY2(recorded >= 30, qPrintable(QString::number(recorded)));
 
-        // Told once; the window stays usable and the camera, chosen again, shows its picture.
-        const int checks = diskChecks();
-        QTRY_VERIFY(diskChecks() >= checks + 2);
-        QCOMPARE(boxes.boxes.size(), 1);
-        QAction* entry = nullptr;
-        const QList<QAction*> devices = child<QMenu>(camera, "mCams")->actions();
-        for (QAction* action : devices) {
-            if (action->data().toString() == QLatin1String(kCameraNode))
-                entry = action;
+        // Chosen again from the camera menu, the camera shows its picture; the loss was told once.
+        for (QAction* device : child<QMenu>(camera, "mCams")->actions()) {
+            if (device->data().toString() == QLatin1String(kCameraNode))
+                device->trigger();
         }
-        QVERIFY(entry);
-        entry->trigger();
-        QVERIFY(waitForFrames(3));
+        QVERIFY(waitForPictures(3));
+        QCOMPARE(boxes.boxes.size(), 1);
     }
 
     void killedWhileRecordingLeavesPlayableVideoAndIntactDatabase()
     {
-        QDir().mkpath(QStringLiteral("killed"));
         const QString folder = QDir::current().absoluteFilePath(QStringLiteral("killed"));
+        QDir().mkpath(folder);
         QProcess child;
         child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
         child.start(QStringLiteral(KARVEX_EXAM_CHILD), { folder });
-        QVERIFY(child.waitForStarted());
         QByteArray said;
-        const auto heard = [&](const QByteArray& line) {
+        const auto heard = [&] {
             said += child.readAllStandardOutput();
-            return said.contains(line) || said.contains("failed");
+            return said.contains("recording") || said.contains("failed");
         };
-        QVERIFY2(QTest::qWaitFor([&] { return heard("recording"); }, 60000), said.constData());
-        QVERIFY2(said.contains("filed 1") && !said.contains("failed"), said.constData());
+        QVERIFY2(QTest::qWaitFor(heard, 60000) && said.endsWith("filed 1\nrecording\n"), said.constData());
 
-        // Let a few seconds of video reach the file, then kill without warning.
-        const QString capture = folder + QStringLiteral("/Capture");
-        QString video;
-        QVERIFY(QTest::qWaitFor(
-            [&] {
-                const QStringList found = QDir(capture).entryList({ QStringLiteral("*.mp4") });
-                video = found.isEmpty() ? QString() : capture + QLatin1Char('/') + found.first();
-                return !video.isEmpty() && countBoxes(video, "moof") >= 3;
-            },
-            30000));
+        // Let a few fragments of video reach the file, then kill without warning.
+        const QDir capture(folder + QStringLiteral("/Capture"));
+        const auto video = [&] { return capture.absoluteFilePath(capture.entryList({ "*.mp4" }).value(0)); };
+        QVERIFY(QTest::qWaitFor([&] { return fragmentsIn(video()) >= 3; }, 30000));
         child.kill();
         QVERIFY(child.waitForFinished());
-        QCOMPARE(child.exitStatus(), QProcess::CrashExit);
-
-        const Media media = probe(video);
-        QVERIFY2(media.opened, qPrintable(video));
+        const Media media = probe(video());
         QCOMPARE(media.codec, QStringLiteral("h264"));
-        QVERIFY2(media.decodedFrames >= 60, qPrintable(QString::number(media.decodedFrames)));
+        QVERIFY2(media.frames >= 60, qPrintable(QString::number(media.frames)));
 
-        {
-            QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("killed"));
-            db.setDatabaseName(folder + QStringLiteral("/system.db"));
-            QVERIFY(db.open());
-            QSqlQuery check(db);
-            QVERIFY(check.exec(QStringLiteral("PRAGMA integrity_check")) && check.next());
-            QCOMPARE(check.value(0).toString(), QStringLiteral("ok"));
-            QVERIFY(check.exec(QStringLiteral("SELECT fnam FROM user")) && check.next());
-            QCOMPARE(check.value(0).toString(), QStringLiteral("Karl"));
-            QVERIFY(check.exec(QStringLiteral("SELECT fil FROM recd")) && check.next());
-            QVERIFY(check.value(0).toString().endsWith(QLatin1String(".bmp")));
-            QVERIFY(QFileInfo::exists(check.value(0).toString()));
-        }
-        QSqlDatabase::removeDatabase(QStringLiteral("killed"));
+        // The database as sqlite3 finds it: intact, with the patient and the picture filed.
+        const QStringList rows = runTool(QStringLiteral("sqlite3"),
+            { folder + QStringLiteral("/system.db"),
+                "PRAGMA integrity_check; SELECT fnam, fil FROM user JOIN recd ON uid=user.rowid;" })
+                                     .split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+        QCOMPARE(rows.size(), 2);
+        QCOMPARE(rows.at(0), QStringLiteral("ok"));
+        QVERIFY2(rows.at(1).startsWith("Karl|") && QFileInfo(rows.at(1).mid(5)).suffix() == "bmp",
+            qPrintable(rows.at(1)));
+        QVERIFY(QFileInfo::exists(rows.at(1).mid(5)));
     }
 
     void finderKeystrokeStormEndsWithTheRightList()
     {
-        QSqlDatabase db = checkDb();
-        db.transaction();
-        for (int i = 0; i < 300; ++i) {
-            sql("INSERT INTO user (fnam,lnam,sex,bday) VALUES (?,?,0,'1980/01/01')",
-                { QStringLiteral("Name%1").arg(i, 3, 10, QLatin1Char('0')), QStringLiteral("Storm") });
-        }
-        db.commit();
-
+        useDatabase();
+        checkDb().transaction();
+        for (int i = 0; i < 300; ++i)
+            sql("INSERT INTO user (fnam,lnam,bday) VALUES (?,'Storm','1980/01/01')",
+                { QStringLiteral("Name%1").arg(i, 3, 10, QChar('0')) });
+        checkDb().commit();
         FrmPatmgr manager(nullptr);
         manager.show();
         auto* list = child<QTableWidget>(&manager, "list");
         auto* finder = child<QLineEdit>(&manager, "leFN");
         QTRY_VERIFY(list->rowCount() >= 300);
 
-        // 5,000 keystrokes as fast as they come: typing and rubbing out, ending on "Name12".
-        const QString typed = QStringLiteral("Name12");
-        int strokes = 0;
-        while (strokes < 5000 - typed.size()) {
-            for (int i = 0; i < 5 && strokes < 5000 - typed.size(); ++i, ++strokes)
-                QTest::keyClick(finder, char('a' + (strokes % 26)));
-            for (int i = 0; i < 5 && strokes < 5000 - typed.size(); ++i, ++strokes)
-                QTest::keyClick(finder, Qt::Key_Backspace);
-        }
+        // 5,000 keystrokes as fast as they come, typing and rubbing out, ending on "Name12".
+        for (int stroke = 0; stroke < 5000 - 6; ++stroke)
+            QTest::keyClick(finder, stroke % 10 < 5 ? Qt::Key(Qt::Key_A + stroke % 26) : Qt::Key_Backspace);
         finder->clear();
-        QTest::keyClicks(finder, typed);
-
-        // Name120 ... Name129 and Name12 itself is not there: exactly ten patients.
+        QTest::keyClicks(finder, QStringLiteral("Name12"));
+        // Name120 ... Name129, and no Name12: exactly ten patients.
         QTRY_COMPARE_WITH_TIMEOUT(list->rowCount(), 10, 120000);
         for (int row = 0; row < list->rowCount(); ++row)
-            QVERIFY(cellText(list, row, 0).startsWith(typed));
+            QVERIFY(cellText(list, row, 0).startsWith(QLatin1String("Name12")));
         // Still answering: the next criterion narrows the list at once.
         QTest::keyClicks(child<QLineEdit>(&manager, "leLN"), QStringLiteral("Holm"));
         QTRY_COMPARE(list->rowCount(), 0);
