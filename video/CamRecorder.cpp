@@ -82,7 +82,10 @@ bool CamRecorder::openFile(const QString& fileName, bool continuation)
         = SegmentWriter::open(fileName.toLocal8Bit(), m_viewer->sourceWidth(), m_viewer->sourceHeight());
     if (!writer)
         return false;
-    m_running = true;
+    // Only a new recording sets the flag: a roll-over that set it again would undo a stop
+    // given while the segment was being switched, and stop would then wait for ever.
+    if (!continuation)
+        m_running = true;
     m_writer = std::move(writer);
     // Listed before the thread starts: the thread names the thumbnail after it.
     m_files.append(fileName);
@@ -103,7 +106,7 @@ void CamRecorder::run()
         m_lastEncoded.reset();
         m_writer->finish();
         m_writer.reset();
-        if (!rollOver)
+        if (!rollOver || !m_running)
             return;
         ++m_segmentCounter;
         if (!openFile(segmentName(m_baseFileName, m_segmentCounter), true)) {

@@ -161,6 +161,37 @@ private slots:
         }
     }
 
+    void stopWhileASegmentIsBeingSwitchedEndsTheRecording()
+    {
+        Camera camera;
+        QVERIFY(camera.waitForPicture());
+        CamRecorder recorder(20);
+        recorder.setSegmentMs(1); // the first frame already ends the segment
+        QSemaphore encoded;
+        QSemaphore resume;
+        std::atomic<bool> hold { true };
+        recorder.setFrameObserver([&](qint64) {
+            if (hold.exchange(false)) {
+                encoded.release();
+                resume.acquire(); // the recording thread waits here, just before the switch
+            }
+        });
+        QVERIFY(recorder.start(&camera.viewer, "switch.mp4"));
+        QTRY_VERIFY(encoded.available() > 0);
+        QStringList files;
+        std::unique_ptr<QThread> stopper(QThread::create([&] { files = recorder.stop(); }));
+        stopper->start();
+        // The stop has cleared the running flag by the time its indicator switch-off arrives.
+        QTRY_VERIFY(!camera.viewer.isRecordingIndicatorOn());
+        resume.release();
+        const bool stopped = stopper->wait(10000);
+        if (!stopped)
+            recorder.stop(); // the switch revived the recording; end it so the test can go on
+        stopper->wait();
+        QVERIFY(stopped);
+        QCOMPARE(files, QStringList { "switch.mp4" });
+    }
+
     void aKilledRecordingPlaysUpToItsLastSecond()
     {
         QProcess child;
