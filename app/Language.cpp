@@ -160,20 +160,19 @@ void Language::apply(QObject* object, const QString& form)
     } else if (auto* table = qobject_cast<QTableWidget*>(object)) {
         const QByteArray base = name.toLatin1();
         // A row or column without a header item is skipped, not the end of the walk.
-        for (int r = 0; r < table->rowCount(); ++r) {
-            QTableWidgetItem* header = table->verticalHeaderItem(r);
-            const QString t
-                = header ? text(form, QString::asprintf("%s_row%d", base.constData(), r + 1)) : QString();
-            if (!t.isEmpty())
-                header->setText(t);
-        }
-        for (int c = 0; c < table->columnCount(); ++c) {
-            QTableWidgetItem* header = table->horizontalHeaderItem(c);
-            const QString t
-                = header ? text(form, QString::asprintf("%s_col%d", base.constData(), c + 1)) : QString();
-            if (!t.isEmpty())
-                header->setText(t);
-        }
+        const auto translateHeaders = [&](int count, const char* pattern, auto headerItem) {
+            for (int i = 0; i < count; ++i) {
+                QTableWidgetItem* header = headerItem(i);
+                const QString t
+                    = header ? text(form, QString::asprintf(pattern, base.constData(), i + 1)) : QString();
+                if (!t.isEmpty())
+                    header->setText(t);
+            }
+        };
+        translateHeaders(
+            table->rowCount(), "%s_row%d", [table](int r) { return table->verticalHeaderItem(r); });
+        translateHeaders(
+            table->columnCount(), "%s_col%d", [table](int c) { return table->horizontalHeaderItem(c); });
     } else if (auto* radio = qobject_cast<QRadioButton*>(object)) {
         radio->setText(value);
     } else if (qobject_cast<QDialog*>(object) || qobject_cast<QMainWindow*>(object)) {

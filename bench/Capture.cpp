@@ -6,10 +6,10 @@
 
 #include "CamGrabber.h"
 #include "FfmpegPtr.h"
+#include "PacedClip.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
-#include <QProcess>
 #include <QTemporaryDir>
 #include <QThread>
 
@@ -23,18 +23,6 @@ extern "C" {
 }
 
 namespace {
-QString makeClip(const QString& folder)
-{
-    const QString path = folder + QStringLiteral("/capture-1080p-mjpeg422.mkv");
-    QProcess ffmpeg;
-    ffmpeg.start(QStringLiteral("ffmpeg"),
-        { "-v", "error", "-y", "-f", "lavfi", "-i", "testsrc2=size=1920x1080:rate=30", "-t", "10", "-c:v",
-            "mjpeg", "-pix_fmt", "yuvj422p", "-q:v", "3", path });
-    if (!ffmpeg.waitForFinished(300000) || ffmpeg.exitCode() != 0)
-        return QString();
-    return path;
-}
-
 // The clip's demuxer name as CamGrabber::openInput takes it (first of "matroska,webm").
 QByteArray demuxerName(const QByteArray& path)
 {
@@ -116,7 +104,7 @@ int runCapture(const QStringList& args)
     QTemporaryDir folder;
     QString clip = bench::optionValue(args, QStringLiteral("--clip"));
     if (clip.isEmpty())
-        clip = makeClip(folder.path());
+        clip = makeCameraClip(folder.path());
     const QByteArray path = clip.toLocal8Bit();
     const QByteArray format = demuxerName(path);
     if (clip.isEmpty() || format.isEmpty()) {

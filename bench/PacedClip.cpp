@@ -3,8 +3,7 @@
 #include <QFileInfo>
 #include <QProcess>
 
-namespace {
-QString makeMjpegClip(const QString& folder)
+QString makeCameraClip(const QString& folder)
 {
     const QString path = folder + QStringLiteral("/camera-1080p-mjpeg422.mkv");
     QProcess ffmpeg;
@@ -15,11 +14,10 @@ QString makeMjpegClip(const QString& folder)
         return QString();
     return path;
 }
-} // namespace
 
 QByteArray pacedClipGraph(const QString& clip, const QString& folder)
 {
-    const QString path = clip.isEmpty() ? makeMjpegClip(folder) : QFileInfo(clip).absoluteFilePath();
+    const QString path = clip.isEmpty() ? makeCameraClip(folder) : QFileInfo(clip).absoluteFilePath();
     if (path.isEmpty() || !QFileInfo::exists(path) || path.contains(QLatin1Char('\'')))
         return QByteArray();
     // The movie source loops the clip for good; realtime paces it to its timestamps.

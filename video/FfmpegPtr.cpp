@@ -3,7 +3,6 @@
 extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
-#include <libavutil/dict.h>
 #include <libavutil/frame.h>
 #include <libswscale/swscale.h>
 }
@@ -32,9 +31,5 @@ void FormatContextDeleter::operator()(AVFormatContext* context) const
 void SwsContextDeleter::operator()(SwsContext* context) const
 {
     sws_freeContext(context);
-}
-void DictionaryDeleter::operator()(AVDictionary* dictionary) const
-{
-    av_dict_free(&dictionary);
 }
 } // namespace ffmpeg

@@ -3,7 +3,6 @@
 #include <memory>
 
 struct AVCodecContext;
-struct AVDictionary;
 struct AVFormatContext;
 struct AVFrame;
 struct AVPacket;
@@ -34,9 +33,6 @@ struct FormatContextDeleter {
 struct SwsContextDeleter {
     void operator()(SwsContext* context) const;
 };
-struct DictionaryDeleter {
-    void operator()(AVDictionary* dictionary) const;
-};
 
 using FramePtr = std::unique_ptr<AVFrame, FrameDeleter>;
 using PacketPtr = std::unique_ptr<AVPacket, PacketDeleter>;
@@ -44,5 +40,4 @@ using CodecContextPtr = std::unique_ptr<AVCodecContext, CodecContextDeleter>;
 using InputContextPtr = std::unique_ptr<AVFormatContext, InputContextDeleter>;
 using FormatContextPtr = std::unique_ptr<AVFormatContext, FormatContextDeleter>;
 using SwsContextPtr = std::unique_ptr<SwsContext, SwsContextDeleter>;
-using DictionaryPtr = std::unique_ptr<AVDictionary, DictionaryDeleter>;
 } // namespace ffmpeg
