@@ -3,16 +3,10 @@
 #include "CamGrabber.h"
 #include "CamViewer.h"
 #include "CameraDevices.h"
+#include "Database.h"
 #include "DiskSpace.h"
 #include "FakeHidapi.h"
 #include "FrmCamera.h"
-
-#include <QGroupBox>
-#include <QLabel>
-#include <QProcess>
-#include <QSqlError>
-#include <QStyleOptionGroupBox>
-#include <QTableWidget>
 
 namespace E2e {
 
@@ -61,33 +55,19 @@ void click(QWidget* widget)
         widget->mapTo(window, widget->rect().center()));
 }
 
-void clickTitleCheckBox(QGroupBox* box)
-{
-    QStyleOptionGroupBox option;
-    option.initFrom(box);
-    option.subControls = QStyle::SC_GroupBoxCheckBox | QStyle::SC_GroupBoxLabel | QStyle::SC_GroupBoxFrame;
-    option.text = box->title();
-    const QRect checkBox
-        = box->style()->subControlRect(QStyle::CC_GroupBox, &option, QStyle::SC_GroupBoxCheckBox, box);
-    QTest::mouseClick(box, Qt::LeftButton, Qt::NoModifier, checkBox.center());
-}
-
-QString cellText(QTableWidget* table, int row, int column)
-{
-    if (auto* label = qobject_cast<QLabel*>(table->cellWidget(row, column)))
-        return label->text();
-    QTableWidgetItem* item = table->item(row, column);
-    return item ? item->text() : QString();
-}
-
 QSqlDatabase checkDb()
 {
     const QString name = QStringLiteral("e2e-check");
-    if (!QSqlDatabase::contains(name))
+    if (!QSqlDatabase::contains(name)) {
         QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name)
             .setDatabaseName(QStringLiteral("./system.db"));
-    QSqlDatabase db = QSqlDatabase::database(name);
-    return db;
+        // The program makes its tables a moment after it opens the file.
+        const auto made
+            = [name] { return QSqlDatabase::database(name).tables().contains(QStringLiteral("recd")); };
+        if (!Database::instance() || !QTest::qWaitFor(made, 10000))
+            qWarning("the program's database did not come up");
+    }
+    return QSqlDatabase::database(name);
 }
 
 QSqlQuery sql(const QString& statement, const QVariantList& binds)

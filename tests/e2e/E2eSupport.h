@@ -4,18 +4,13 @@
 // and stream, camera keys, free disk space), a look into the windows as the operator sees
 // them, and the checks a user would make afterwards with other tools.
 
-#include <QApplication>
-#include <QPointer>
-#include <QSize>
-#include <QSqlQuery>
-#include <QTimer>
+#include <QtSql>
 #include <QtTest>
+#include <QtWidgets>
 
 #include <functional>
 
 class FrmCamera;
-class QGroupBox;
-class QTableWidget;
 
 namespace E2e {
 
@@ -48,7 +43,6 @@ template <class T> T* child(QWidget* parent, const char* name)
 // A left click in the middle of the widget, delivered through its window. Returns once
 // whatever it started has ended (a modal dialog's own event loop included).
 void click(QWidget* widget);
-void clickTitleCheckBox(QGroupBox* box);
 
 // Runs `inside` in the modal dialog that `start` opens, then closes the dialog if it is
 // still open, so a failed check never leaves the test stuck in the dialog's loop.
@@ -69,10 +63,8 @@ void withModal(const std::function<void()>& start, const std::function<void(Dial
     start();
 }
 
-// The text a table shows in a cell, whether the cell holds an item or a label.
-QString cellText(QTableWidget* table, int row, int column);
-
-// Plain SQL on "./system.db" through a connection of the test's own.
+// Plain SQL on "./system.db" through a connection of the test's own, opened once the
+// program's own database has made its tables.
 QSqlDatabase checkDb();
 QSqlQuery sql(const QString& statement, const QVariantList& binds = {});
 QVariant sqlValue(const QString& statement, const QVariantList& binds = {});

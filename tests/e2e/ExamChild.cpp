@@ -4,15 +4,10 @@
 // until killed. It prints "filed N" whenever the records list holds N records, "recording"
 // once the recording runs, and "failed WHY" when it cannot get there.
 
-#include "Database.h"
 #include "DlgPatinfo.h"
 #include "E2eSupport.h"
 #include "FrmCamera.h"
 #include "Resources.h"
-
-#include <QAction>
-#include <QPushButton>
-#include <QTableWidget>
 
 #include <cstdio>
 
@@ -29,15 +24,10 @@ int main(int argc, char** argv)
     QApplication app(argc, argv);
     karvexInitResources();
     const auto fail = [](const char* why) { return say(QByteArray("failed ") + why), 1; };
-    if (argc < 2 || !QDir::setCurrent(QString::fromLocal8Bit(argv[1])) || !Database::instance())
+    if (argc < 2 || !QDir::setCurrent(QString::fromLocal8Bit(argv[1]))
+        || !E2e::sql("INSERT INTO user (fnam,lnam,bday) VALUES ('Karl','Berg','1950/02/03')").isActive())
         return fail("no working folder or database");
     E2e::plugCamera("testsrc2=size=640x480:rate=30,realtime");
-    bool inserted = false;
-    Database::instance()->exec(
-        QStringLiteral("INSERT INTO user (fnam,lnam,sex,bday) VALUES ('Karl','Berg',0,'1950/02/03')"), {},
-        &app, [&](bool ok, DbResponser*) { inserted = ok; });
-    if (!QTest::qWaitFor([&] { return inserted; }, 10000))
-        return fail("patient not filed");
 
     DlgPatinfo dialog(nullptr);
     auto* records = E2e::child<QTableWidget>(&dialog, "list");

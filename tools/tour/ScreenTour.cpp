@@ -185,8 +185,8 @@ void examination(FrmCamera* camera, QTableWidget* records)
     }
     const QList<SelectableImageWidget*> boxes = camera->findChildren<SelectableImageWidget*>();
     if (boxes.size() == 3) {
-        clickTitleCheckBox(boxes.at(0));
-        clickTitleCheckBox(boxes.at(2));
+        boxes.at(0)->setChecked(true);
+        boxes.at(2)->setChecked(true);
     }
     pressCameraKey(2);
     waitFor([camera] { return child<QAction>(camera, "moRecd")->isChecked(); }, "the recording");
