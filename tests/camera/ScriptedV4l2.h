@@ -5,9 +5,6 @@
 #include <QMap>
 #include <QSet>
 
-#include <functional>
-#include <memory>
-
 // A camera driver's answers to the control ioctls, played from a script that the caller keeps
 // (shared, so writes can be watched after the dialog took the device over).
 struct V4l2Script {
@@ -26,16 +23,8 @@ struct V4l2Script {
     void add(quint32 id, quint32 type, const char* name, qint32 min, qint32 max, qint32 def, qint32 value,
         quint32 flags = 0, QMap<quint32, QByteArray> menu = {}, qint32 step = 1)
     {
-        v4l2_queryctrl q {};
-        q.id = id;
-        q.type = type;
-        qstrncpy(reinterpret_cast<char*>(q.name), name, sizeof q.name);
-        q.minimum = min;
-        q.maximum = max;
-        q.step = step;
-        q.default_value = def;
-        q.flags = flags;
-        controls.insert(id, Control { q, menu, value });
+        Control& c = controls[id] = Control { { id, type, {}, min, max, step, def, flags, {} }, menu, value };
+        qstrncpy(reinterpret_cast<char*>(c.query.name), name, sizeof c.query.name);
     }
     // The controls a typical UVC examination camera's driver offers.
     static std::shared_ptr<V4l2Script> typicalCamera()
