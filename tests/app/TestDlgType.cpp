@@ -6,6 +6,9 @@
 #include <QMainWindow>
 #include <QPointer>
 #include <QPushButton>
+#include <QTimer>
+
+#include <functional>
 
 namespace {
 QMainWindow* openModeWindow()
@@ -24,6 +27,23 @@ void clickAt(DlgType& dialog, QWidget* target)
 {
     const QPoint pos = target->mapTo(&dialog, target->rect().center());
     QTest::mouseClick(dialog.windowHandle(), Qt::LeftButton, Qt::NoModifier, pos);
+}
+
+// Does `act`, run inside the program's event loop, end that loop by itself (the last window
+// closed)? A loop still running after a generous time counts as no.
+bool programEndsAfter(const std::function<void()>& act)
+{
+    bool ended = true;
+    QTimer guard;
+    guard.setSingleShot(true);
+    QObject::connect(&guard, &QTimer::timeout, qApp, [&ended] {
+        ended = false;
+        QCoreApplication::quit();
+    });
+    guard.start(10000);
+    QTimer::singleShot(0, qApp, act);
+    QCoreApplication::exec();
+    return ended;
 }
 } // namespace
 
@@ -77,7 +97,7 @@ private slots:
             QCOMPARE(no.boxes.at(0).text, QStringLiteral("Do you want to exit Karvex?"));
         }
         MsgBoxRecorder yes(QMessageBox::Yes);
-        QVERIFY(dialog.close());
+        QVERIFY(programEndsAfter([&dialog] { QVERIFY(dialog.close()); }));
         QVERIFY(!dialog.isVisible());
         QCOMPARE(yes.boxes.size(), 1);
     }
@@ -87,7 +107,7 @@ private slots:
         DlgType dialog;
         dialog.show();
         MsgBoxRecorder recorder;
-        QTest::keyClick(&dialog, Qt::Key_Escape);
+        QVERIFY(programEndsAfter([&dialog] { QTest::keyClick(&dialog, Qt::Key_Escape); }));
         QVERIFY(!dialog.isVisible());
         QCOMPARE(dialog.result(), int(QDialog::Rejected));
         QVERIFY(recorder.boxes.isEmpty());
