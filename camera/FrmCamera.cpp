@@ -50,6 +50,15 @@ QString timeStamp(const char* format)
 {
     return QDateTime::currentDateTime().toString(QLatin1String(format));
 }
+// Recording names have whole seconds only: a second recording started within the same
+// second would overwrite the first one's files, so it gets a counter instead.
+QString unusedRecordingName(const QString& stem)
+{
+    QString path = stem + QStringLiteral(".mp4");
+    for (int n = 2; QFileInfo::exists(path); ++n)
+        path = stem + QStringLiteral("_%1.mp4").arg(n);
+    return path;
+}
 } // namespace
 
 FrmCamera::FrmCamera(QWidget* opener)
@@ -378,8 +387,7 @@ void FrmCamera::startRecording()
         MsgBox::warning(this, QStringLiteral("disk_mins"));
         return;
     }
-    const QString path = folder + timeStamp("yyyyMMddhhmmss") + QStringLiteral(".mp4");
-    if (recorder.start(ui->video, path))
+    if (recorder.start(ui->video, unusedRecordingName(folder + timeStamp("yyyyMMddhhmmss"))))
         ui->moRecd->setChecked(true);
 }
 

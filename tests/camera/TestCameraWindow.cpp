@@ -231,6 +231,14 @@ private slots:
         QCOMPARE(records.size(), 1);
         QCOMPARE(records.at(0).at(0).toStringList(), captures("*.mp4"));
         QVERIFY(QFileInfo(captures("*.mp4").value(0)).size() > 0);
+        // Two recordings within one second keep both videos.
+        for (int i = 0; i < 2; ++i) {
+            action("moRecd")->trigger();
+            QVERIFY(waitMore(frames, 2));
+            action("moRecd")->trigger();
+        }
+        QCOMPARE(records.size(), 3);
+        QCOMPARE(captures("*.mp4").size(), 3);
 
         // A hand-edited folder without the trailing separator still receives the pictures.
         QDir().mkdir(QStringLiteral("pictures"));
@@ -244,8 +252,8 @@ private slots:
         bool openerHidden = false;
         connect(window, &FrmCamera::record, this, [&] { openerHidden = opener.isHidden(); });
         window->findChild<QPushButton*>(QStringLiteral("bnBack"))->click();
-        QVERIFY(records.size() == 2 && openerHidden && opener.isVisible());
-        QVERIFY(QFileInfo::exists(records.at(1).at(0).toStringList().value(0)));
+        QVERIFY(records.size() == 4 && openerHidden && opener.isVisible());
+        QVERIFY(QFileInfo::exists(records.at(3).at(0).toStringList().value(0)));
         QTRY_VERIFY(window.isNull());
     }
 
