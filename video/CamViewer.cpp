@@ -128,6 +128,7 @@ void CamViewer::makeVideoTexture(int width, int height)
     m_videoTexture.reset();
     m_textureWidth = width;
     m_textureHeight = height;
+    m_textureFilled = false;
     if (m_renderer && width > 0 && height > 0)
         m_videoTexture.reset(SDL_CreateTexture(
             m_renderer.get(), SDL_PIXELFORMAT_YV12, SDL_TEXTUREACCESS_STREAMING, width, height));
@@ -226,15 +227,19 @@ void CamViewer::drawFrame(AVFrame* frame)
     SDL_SetRenderDrawColor(renderer, 0, 0, 0, 255);
     SDL_RenderClear(renderer);
 
-    if (!m_frozen) {
+    // A texture that holds no picture yet (one just made for a newly attached camera) takes
+    // this one even while frozen: there is nothing to hold, and an empty texture shows green.
+    if (!m_frozen || !m_textureFilled) {
         if (frame->width != m_textureWidth || frame->height != m_textureHeight) {
             // The camera was opened after it was attached: show it at its real size instead
             // of reading a picture of another size into the texture.
             makeVideoTexture(frame->width, frame->height);
             fitToWidget();
         }
-        SDL_UpdateYUVTexture(m_videoTexture.get(), nullptr, frame->data[0], frame->linesize[0],
-            frame->data[1], frame->linesize[1], frame->data[2], frame->linesize[2]);
+        m_textureFilled
+            = SDL_UpdateYUVTexture(m_videoTexture.get(), nullptr, frame->data[0], frame->linesize[0],
+                  frame->data[1], frame->linesize[1], frame->data[2], frame->linesize[2])
+            == 0;
     }
     // Not swapped for 90 and 270 degrees: the turned picture keeps its centre.
     const SDL_Rect target { (W - m_displayWidth) / 2, (H - m_displayHeight) / 2, m_displayWidth,

@@ -123,6 +123,7 @@ private:
     sdl::TexturePtr m_videoTexture;
     int m_textureWidth = 0;
     int m_textureHeight = 0;
+    bool m_textureFilled = false;
     sdl::TexturePtr m_freezeTexture;
     sdl::TexturePtr m_snapshotTexture;
     sdl::TexturePtr m_whiteBalanceTexture;
