@@ -6,7 +6,6 @@
 #include "Database.h"
 #include "DiskSpace.h"
 #include "FakeHidapi.h"
-#include "FrmCamera.h"
 
 namespace E2e {
 
@@ -33,9 +32,7 @@ void pressCameraKey(int key)
     FakeHid::pushReport(kKeyPath, QByteArray(1, key == 1 ? 'S' : 'V'));
 }
 
-namespace {
-int pictures = 0;
-}
+static int pictures = 0;
 
 void watchPictures(FrmCamera* camera)
 {
@@ -87,16 +84,12 @@ QVariant sqlValue(const QString& statement, const QVariantList& binds)
     return query.next() ? query.value(0) : QVariant();
 }
 
-Media probe(const QString& path)
+QString probe(const QString& path)
 {
-    const QStringList fields = runTool(QStringLiteral("ffprobe"),
+    return runTool(QStringLiteral("ffprobe"),
         { "-v", "error", "-count_frames", "-select_streams", "v:0", "-show_entries",
             "stream=codec_name,width,height,nb_read_frames", "-of", "csv=p=0", path })
-                                   .trimmed()
-                                   .split(QLatin1Char(','));
-    if (fields.size() != 4)
-        return {};
-    return { fields[0], QSize(fields[1].toInt(), fields[2].toInt()), fields[3].toInt() };
+        .trimmed();
 }
 
 QString runTool(const QString& program, const QStringList& arguments)

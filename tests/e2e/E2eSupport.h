@@ -2,15 +2,23 @@
 
 // What the whole-program tests share: stand-ins at the hardware boundary only (camera list
 // and stream, camera keys, free disk space), a look into the windows as the operator sees
-// them, and the checks a user would make afterwards with other tools.
+// them, and the checks a user would make afterwards with other tools. The program's windows
+// come along, since every one of these tests drives them.
+
+#include "AppSettings.h"
+#include "DlgExport.h"
+#include "DlgPatinfo.h"
+#include "DlgType.h"
+#include "FrmCamera.h"
+#include "FrmPatmgr.h"
+#include "SelectableImageWidget.h"
+#include "TestSupport.h"
 
 #include <QtSql>
 #include <QtTest>
 #include <QtWidgets>
 
 #include <functional>
-
-class FrmCamera;
 
 namespace E2e {
 
@@ -50,13 +58,10 @@ template <class Dialog>
 void withModal(const std::function<void()>& start, const std::function<void(Dialog*)>& inside)
 {
     QTimer::singleShot(0, [inside] {
-        const auto up = [] { return qobject_cast<Dialog*>(QApplication::activeModalWidget()) != nullptr; };
-        if (!QTest::qWaitFor(up, 15000)) {
-            qWarning("the expected dialog did not open");
-            return;
-        }
-        QPointer<Dialog> dialog(qobject_cast<Dialog*>(QApplication::activeModalWidget()));
-        inside(dialog);
+        QPointer<Dialog> dialog;
+        const auto up = [&] { return dialog = qobject_cast<Dialog*>(QApplication::activeModalWidget()); };
+        if (QTest::qWaitFor(up, 15000))
+            inside(dialog);
         if (dialog && dialog->isVisible())
             dialog->reject();
     });
@@ -69,13 +74,14 @@ QSqlDatabase checkDb();
 QSqlQuery sql(const QString& statement, const QVariantList& binds = {});
 QVariant sqlValue(const QString& statement, const QVariantList& binds = {});
 
-// What ffprobe makes of a file's video, every frame decoded; empty codec if it cannot.
-struct Media {
-    QString codec;
-    QSize size;
-    int frames = 0;
-};
-Media probe(const QString& path);
+// What ffprobe makes of a file's video with every frame decoded, as "codec,width,height,frames"
+// (e.g. "h264,1280,720,61"); empty when it cannot read it.
+QString probe(const QString& path);
+// The number of frames in a probe's answer.
+inline int framesOf(const QString& probed)
+{
+    return probed.section(QLatin1Char(','), 3).toInt();
+}
 
 // Runs a command-line tool; its standard output, or empty text when it failed.
 QString runTool(const QString& program, const QStringList& arguments);

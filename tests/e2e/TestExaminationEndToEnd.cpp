@@ -3,22 +3,13 @@
 // the camera's own keys, two pictures ticked, the report saved as PDF. Afterwards it is
 // checked with other tools: plain SQL, ffprobe, poppler.
 
-#include "AppSettings.h"
-#include "DlgExport.h"
-#include "DlgPatinfo.h"
-#include "DlgType.h"
 #include "E2eSupport.h"
-#include "FrmCamera.h"
-#include "FrmPatmgr.h"
-#include "SelectableImageWidget.h"
-#include "TestSupport.h"
 
 using namespace E2e;
 
 namespace {
 const QString kFindings = QStringLiteral("Mucosa of the oesophagus smooth and pale pink, no erosions.");
 const QString kDoctor = QStringLiteral("Dr. Jonas Weber");
-const QSize kCameraSize(1280, 720);
 } // namespace
 
 class TestExaminationEndToEnd : public QObject
@@ -26,7 +17,6 @@ class TestExaminationEndToEnd : public QObject
     Q_OBJECT
 
     QString pdfPath;
-    qlonglong patient = 0;
 
     // Inside the new patient's dialog: the patient is filed, examined and reported on.
     void examine(DlgPatinfo* dialog)
@@ -37,7 +27,6 @@ class TestExaminationEndToEnd : public QObject
         click(child<QRadioButton>(dialog, "rbFemale"));
         click(child<QPushButton>(dialog, "bnOK"));
         QTRY_VERIFY(dialog->patientRowID() != 0);
-        patient = qlonglong(dialog->patientRowID());
 
         auto* tabs = child<QTabWidget>(dialog, "tabWidget");
         QTRY_VERIFY(tabs->isTabEnabled(1));
@@ -110,8 +99,6 @@ private slots:
 
         withModal<DlgPatinfo>([&] { click(child<QPushButton>(manager, "bnNew")); },
             [&](DlgPatinfo* dialog) { examine(dialog); });
-        if (QTest::currentTestFailed())
-            return;
         QVERIFY2(boxes.boxes.isEmpty(), "no message box belongs to a smooth examination");
 
         // After a refresh the manager lists the patient with the day of the examination.
@@ -119,7 +106,6 @@ private slots:
         child<QAction>(manager, "mfRefr")->trigger();
         QTRY_COMPARE(list->rowCount(), 1);
         QCOMPARE(list->item(0, 0)->text(), QStringLiteral("Maria"));
-        QCOMPARE(list->item(0, 2)->text(), QStringLiteral("1961/04/23"));
         QTRY_VERIFY(list->item(0, 4)->text().startsWith(QDate::currentDate().toString("yyyy/MM/dd")));
         manager->close();
         QTRY_VERIFY(manager.isNull());
@@ -135,11 +121,11 @@ private slots:
         QCOMPARE(user, QStringLiteral("Maria Lindqvist 1 1961/04/23 -"));
         // Every capture filed for the patient in the order taken, as a full path into the
         // capture folder, with the time it was taken and no remark yet.
-        const QString filed
-            = sqlValue("SELECT group_concat(substr(fil,-3)) FROM recd WHERE uid=? AND instr(fil,?)=1 "
-                       "AND dtm LIKE '____/__/__ __:__:__' AND rmk IS NULL",
-                { patient, QDir::current().absoluteFilePath(QStringLiteral("Capture/")) })
-                  .toString();
+        const QString filed = sqlValue("SELECT group_concat(substr(fil,-3)) FROM recd WHERE uid=(SELECT "
+                                       "rowid FROM user) AND instr(fil,?)=1 "
+                                       "AND dtm LIKE '____/__/__ __:__:__' AND rmk IS NULL",
+            { QDir::current().absoluteFilePath(QStringLiteral("Capture/")) })
+                                  .toString();
         QCOMPARE(filed, QStringLiteral("bmp,bmp,bmp,mp4"));
         QCOMPARE(sqlValue("SELECT COUNT(*) FROM recd").toInt(), 4);
     }
@@ -149,18 +135,13 @@ private slots:
         const QDir capture(QStringLiteral("Capture"));
         const QStringList stills = capture.entryList({ "*.bmp" }).filter(QRegularExpression("^\\d+\\.bmp$"));
         QCOMPARE(stills.size(), 3);
-        for (const QString& still : stills) {
-            const Media media = probe(capture.absoluteFilePath(still));
-            QCOMPARE(media.size, kCameraSize);
-            QCOMPARE(media.frames, 1);
-        }
+        for (const QString& still : stills)
+            QCOMPARE(probe(capture.absoluteFilePath(still)), QStringLiteral("bmp,1280,720,1"));
         QCOMPARE(capture.entryList({ "*.mp4" }).size(), 1);
         const QString video = capture.absoluteFilePath(capture.entryList({ "*.mp4" }).first());
-        const Media recording = probe(video);
-        QCOMPARE(recording.codec, QStringLiteral("h264"));
-        QCOMPARE(recording.size, kCameraSize);
-        QVERIFY2(recording.frames >= 30, qPrintable(QString::number(recording.frames)));
-        QCOMPARE(probe(video + QStringLiteral("-thumbnail.bmp")).size, QSize(128, 72));
+        const QString recording = probe(video);
+        QVERIFY2(recording.startsWith("h264,1280,720,") && framesOf(recording) >= 30, qPrintable(recording));
+        QCOMPARE(probe(video + QStringLiteral("-thumbnail.bmp")), QStringLiteral("bmp,128,72,1"));
     }
 
     void reportIsOneA4PageWithNameFindingsAndTwoPictures()
