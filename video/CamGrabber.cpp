@@ -127,6 +127,7 @@ bool CamGrabber::openStream(const AVInputFormat* format, const char* url)
     m_width = width;
     m_height = height;
     m_streamIndex = streamIndex;
+    m_scalerInput = { width, height, decoder->pix_fmt };
     m_decoder = std::move(decoder);
     m_scaler = std::move(scaler);
     m_input = std::move(input);
@@ -186,12 +187,16 @@ AVFrame* CamGrabber::decode(AVPacket* packet)
         return nullptr;
 
     // A camera may change its picture mid-stream; scaling such a picture with the converter
-    // made at open time would read past its planes, so the converter follows the picture.
-    // The output keeps the size fixed at open time.
-    SwsContext* scaler = sws_getCachedContext(m_scaler.release(), source->width, source->height,
-        AVPixelFormat(source->format), m_width, m_height, AV_PIX_FMT_YUV420P, SWS_FAST_BILINEAR, nullptr,
-        nullptr, nullptr);
-    m_scaler.reset(scaler);
+    // made at open time would read past its planes, so a new converter is made for it. Only
+    // then: sws_getCachedContext cannot serve here, as it rebuilds (and warns) on every call
+    // for the full-range formats that MJPEG cameras deliver. The output keeps its size.
+    const ScalerInput input { source->width, source->height, source->format };
+    if (input != m_scalerInput) {
+        m_scaler.reset(sws_getContext(input.width, input.height, AVPixelFormat(input.format), m_width,
+            m_height, AV_PIX_FMT_YUV420P, SWS_FAST_BILINEAR, nullptr, nullptr, nullptr));
+        m_scalerInput = input;
+    }
+    SwsContext* scaler = m_scaler.get();
     if (!scaler)
         return nullptr;
 

@@ -60,5 +60,16 @@ private:
     ffmpeg::CodecContextPtr m_decoder;
     ffmpeg::InputContextPtr m_input;
     ffmpeg::SwsContextPtr m_scaler;
+    struct ScalerInput {
+        int width = 0;
+        int height = 0;
+        int format = -1;
+        bool operator!=(const ScalerInput& other) const
+        {
+            return width != other.width || height != other.height || format != other.format;
+        }
+    };
+    // The picture size and pixel format the scaler was made for.
+    ScalerInput m_scalerInput;
     PacketStoredHook m_packetStoredHook;
 };

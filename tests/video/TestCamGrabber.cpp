@@ -3,12 +3,15 @@
 
 #include <QElapsedTimer>
 #include <QProcess>
+#include <QScopeGuard>
 
 #include <atomic>
+#include <cstdarg>
 #include <cstdint>
 
 extern "C" {
 #include <libavutil/frame.h>
+#include <libavutil/log.h>
 }
 
 namespace {
@@ -24,6 +27,16 @@ QString makeClip(const QString& name, const QString& size, const QStringList& en
             "-v", "error", "-y", "-f", "lavfi", "-i", "color=c=red:rate=30:size=" + size, "-frames:v", "3" }
             + encoding + QStringList { path });
     return ffmpeg.waitForFinished(60000) && ffmpeg.exitCode() == 0 ? path : QString();
+}
+
+// Messages of FFmpeg's scaler: it warns each time it makes a converter for the full-range
+// pixel formats of MJPEG cameras.
+std::atomic<int> scalerMessages { 0 };
+void countScalerMessages(void* object, int, const char*, va_list)
+{
+    const AVClass* const* cls = static_cast<const AVClass* const*>(object);
+    if (cls && *cls && qstrcmp((*cls)->class_name, "SWScaler") == 0)
+        ++scalerMessages;
 }
 
 FramePtr waitForFrame(CamGrabber& grabber)
@@ -138,6 +151,21 @@ private slots:
             QVERIFY2(
                 qAbs(middle - red[plane]) <= 3, qPrintable(QString("plane %1: %2").arg(plane).arg(middle)));
         }
+    }
+
+    void theConverterIsMadeOnceNotForEveryPicture()
+    {
+        const QString clip
+            = makeClip("mjpeg-full-range.mkv", "320x240", { "-c:v", "mjpeg", "-pix_fmt", "yuvj422p" });
+        QVERIFY(!clip.isEmpty());
+        CamGrabber grabber;
+        QVERIFY(grabber.openInput("matroska", clip.toLocal8Bit().constData()));
+        scalerMessages = 0;
+        av_log_set_callback(countScalerMessages);
+        const auto restoreLog = qScopeGuard([] { av_log_set_callback(av_log_default_callback); });
+        for (int i = 0; i < 3; ++i)
+            QVERIFY(waitForFrame(grabber));
+        QCOMPARE(scalerMessages.load(), 0);
     }
 
     void endedSourceActsLikeAnUnpluggedCamera()
