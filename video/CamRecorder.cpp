@@ -6,7 +6,6 @@
 #include <QElapsedTimer>
 #include <QImage>
 #include <QMutexLocker>
-#include <QPointer>
 
 extern "C" {
 #include <libavutil/frame.h>
@@ -72,7 +71,6 @@ bool CamRecorder::start(CamViewer* viewer, const QString& fileName)
     m_segmentCounter = 0;
     m_baseFileName = fileName;
     m_files.clear();
-    ++m_recordingId;
     return openFile(m_baseFileName, false);
 }
 
@@ -110,7 +108,9 @@ void CamRecorder::run()
             return;
         ++m_segmentCounter;
         if (!openFile(segmentName(m_baseFileName, m_segmentCounter), true)) {
-            switchIndicatorOffLater();
+            // The view carries this over to the GUI thread, which owns its blink timer, and
+            // drops it if a newer recording has switched the indicator on meanwhile.
+            m_viewer->setRecording(false);
             return;
         }
     }
@@ -167,21 +167,6 @@ bool CamRecorder::recordSegment()
         ++frameIndex;
     }
     return rollOver;
-}
-
-void CamRecorder::switchIndicatorOffLater()
-{
-    // The view's blink timer belongs to the GUI thread: switch it off there, and only if
-    // no newer recording has switched it on in the meantime.
-    const int recordingId = m_recordingId;
-    QPointer<CamViewer> viewer(m_viewer);
-    QMetaObject::invokeMethod(
-        this,
-        [this, recordingId, viewer] {
-            if (viewer && recordingId == m_recordingId)
-                viewer->setRecording(false);
-        },
-        Qt::QueuedConnection);
 }
 
 QStringList CamRecorder::stop()

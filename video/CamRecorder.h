@@ -46,7 +46,6 @@ private:
     bool openFile(const QString& fileName, bool continuation);
     // Feeds the open segment until stop or until its time is up; true for a roll-over.
     bool recordSegment();
-    void switchIndicatorOffLater();
 
     std::atomic<bool> m_running { false };
     std::atomic<qint64> m_segmentMs;
@@ -58,7 +57,5 @@ private:
     // Guards the last encoded frame; held while a segment is closed and the next opened.
     QMutex m_lock;
     ffmpeg::FramePtr m_lastEncoded;
-    // Counts recordings, so a late indicator switch-off cannot hit a newer recording.
-    int m_recordingId = 0;
     FrameObserver m_frameObserver;
 };
