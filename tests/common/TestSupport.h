@@ -16,7 +16,6 @@ class TestWorkDir
 public:
     TestWorkDir();
     ~TestWorkDir();
-    QString path() const { return m_dir.path(); }
 
 private:
     QTemporaryDir m_dir;
