@@ -147,6 +147,20 @@ private slots:
         LanguageMenu::retranslateChain(&window, opener);
         QCOMPARE(window.windowTitle() + label->text() + outer.windowTitle(), "WindowOpenerOuter");
     }
+
+    void shippedLanguagesHaveTheSameKeys()
+    {
+        // A key missing from one language shows an empty message box in that language.
+        const auto keys = [](const QString& file) {
+            QSettings ini(QStringLiteral(KARVEX_SOURCE_DIR "/language/") + file, QSettings::IniFormat);
+            ini.setIniCodec("UTF-8");
+            return ini.allKeys();
+        };
+        const QStringList english = keys(QStringLiteral("lang_en-US.ini"));
+        for (const char* key : { "hint", "ask", "msg_exit", "not_found", "db_eror", "inp_null" })
+            QVERIFY(english.contains(QStringLiteral("System/") + QLatin1String(key)));
+        QCOMPARE(keys(QStringLiteral("lang_de-DE.ini")), english);
+    }
 };
 
 KARVEX_TEST_MAIN(TestLanguage)
