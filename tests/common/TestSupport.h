@@ -48,12 +48,12 @@ public:
     std::function<void(const Box&)> onShow;
 };
 
-#define KARVEX_TEST_MAIN(TestObject)                                                               \
-    int main(int argc, char** argv)                                                                \
-    {                                                                                              \
-        QApplication app(argc, argv);                                                              \
-        karvexInitResources();                                                                     \
-        TestWorkDir workDir;                                                                       \
-        TestObject tc;                                                                             \
-        return QTest::qExec(&tc, argc, argv);                                                      \
+#define KARVEX_TEST_MAIN(TestObject)                                                                         \
+    int main(int argc, char** argv)                                                                          \
+    {                                                                                                        \
+        QApplication app(argc, argv);                                                                        \
+        karvexInitResources();                                                                               \
+        TestWorkDir workDir;                                                                                 \
+        TestObject tc;                                                                                       \
+        return QTest::qExec(&tc, argc, argv);                                                                \
     }
