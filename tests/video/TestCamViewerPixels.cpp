@@ -3,7 +3,6 @@
 #include "TestSupport.h"
 
 #include <QElapsedTimer>
-#include <QLabel>
 #include <QScreen>
 #include <QVBoxLayout>
 
@@ -64,7 +63,6 @@ struct Stage {
         if (grabber.openInput("lavfi", source.toLatin1().constData()))
             viewer.setGrabber(&grabber);
     }
-    ~Stage() { viewer.setGrabber(nullptr); }
     // The picture of the next tick, which reflects every change made before.
     QImage nextPicture()
     {
@@ -124,15 +122,6 @@ private slots:
         QCOMPARE(around, QByteArray("brr"));
     }
 
-    void softwareRendererStandsInForAMissingAcceleratedOne()
-    {
-        qputenv("LIBGL_DRIVERS_PATH", "/karvex-no-gl-drivers"); // no accelerated renderer possible
-        Stage stage(quartered(QSize(320, 240)));
-        qunsetenv("LIBGL_DRIVERS_PATH");
-        QCOMPARE(stage.viewer.rendererName(), QStringLiteral("software"));
-        QVERIFY(occupies(stage.nextPicture(), QRect(160, 120, 320, 240), 'r'));
-    }
-
     void onScreenBlackWithoutCameraThenThePictureWhereTheWidgetIs()
     {
         // Away from the corner where windows of tests running alongside appear, over a white
@@ -143,14 +132,10 @@ private slots:
         before.setGeometry(place);
         before.show();
         QVERIFY(QTest::qWaitForWindowExposed(&before));
-        QWidget window; // below a caption, as in the camera window
+        QWidget window;
         window.setStyleSheet(QStringLiteral("background: white"));
-        auto* layout = new QVBoxLayout(&window);
-        auto* caption = new QLabel(QStringLiteral("caption"));
-        caption->setMinimumHeight(60);
-        layout->addWidget(caption);
         auto* viewer = new CamViewer(&window);
-        layout->addWidget(viewer, 1);
+        (new QVBoxLayout(&window))->addWidget(viewer);
         window.setGeometry(place);
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
@@ -164,12 +149,16 @@ private slots:
         QVERIFY(grabber.openInput("lavfi", "color=c=red:size=1280x720:rate=30"));
         viewer->setGrabber(&grabber);
         QTRY_COMPARE(screenHue(centre), 'r');
-        QVERIFY(screenHue(caption->mapToGlobal(caption->rect().center())) != 'r');
         viewer->setGrabber(nullptr);
     }
 
-    void labelsAndRecordingClockAtTheTopForTheirTime()
+    void overlaysAtTheirCornersForTheirTime()
     {
+        QCOMPARE(CamViewer::clockText(100LL * 3600 * 1000), QStringLiteral("100:00:00"));
+        QImage mark(40, 20, QImage::Format_RGB32);
+        mark.fill(Qt::green);
+        const QString markPath = QDir::current().absoluteFilePath("mark.png");
+        QVERIFY(mark.save(markPath));
         Stage stage(kTinyBlue);
         const QRect freezeBand(380, 10, 250, 25), snapshotBand(380, 30, 250, 30),
             whiteBalanceBand(380, 50, 250, 35);
@@ -177,13 +166,15 @@ private slots:
         stage.viewer.showSnapshotLabel();
         stage.viewer.showWhiteBalanceLabel();
         stage.viewer.setRecording(true);
+        stage.viewer.setWatermark(false, QString(), markPath);
         QElapsedTimer shown;
         shown.start();
         QImage picture = stage.nextPicture();
         QVERIFY(countHue(picture, freezeBand, 'r') > 20);
         QVERIFY(countHue(picture, snapshotBand, 'w') > 20);
         QVERIFY(countHue(picture, whiteBalanceBand, 'g') > 20);
-        QVERIFY(allBlack(picture, QRect(630, 0, 10, 90)) && allBlack(picture, QRect(180, 0, 180, 90)));
+        QVERIFY(allBlack(picture, QRect(630, 0, 10, 440)) && allBlack(picture, QRect(180, 0, 180, 90)));
+        QVERIFY(occupies(picture, QRect(590, 450, 40, 20), 'g')); // 10 pixels from the corner
         QCOMPARE(hue(picture, QPoint(22, 22)), 'r'); // a round recording dot...
         QCOMPARE(hue(picture, QPoint(10, 10)), 'k');
         QVERIFY(countHue(picture, QRect(35, 12, 120, 30), 'w') > 20); // ...and its clock
@@ -197,13 +188,21 @@ private slots:
         QVERIFY(countHue(stage.viewer.readPixels(), freezeBand, 'r') > 20);
         stage.viewer.setFreeze(false);
         stage.viewer.setRecording(false);
-        QVERIFY(allBlack(stage.nextPicture(), QRect(0, 0, 640, 90)));
+        stage.viewer.setWatermark(true, QStringLiteral("  Karvex  "), markPath);
+        picture = stage.nextPicture();
+        QVERIFY(allBlack(picture, QRect(0, 0, 640, 90)));
+        QVERIFY(countHue(picture, QRect(440, 420, 190, 50), 'w') > 20);
+        QVERIFY(allBlack(picture, QRect(0, 470, 640, 10)) && allBlack(picture, QRect(630, 0, 10, 480)));
     }
 
-    void frozenBeforeTheFirstPictureKeepsItWhileFramesMoveOn()
+    void softwareRendererFrozenBeforeTheFirstPictureKeepsIt()
     {
+        // Without GL drivers no accelerated renderer can be made: the software one must draw.
+        qputenv("LIBGL_DRIVERS_PATH", "/karvex-no-gl-drivers");
         // Red for half a second of frames, then blue.
         Stage stage("color=c=red:s=64x48:r=30:d=0.5[a];color=c=blue:s=64x48:r=30[b];[a][b]concat[out0]");
+        qunsetenv("LIBGL_DRIVERS_PATH");
+        QCOMPARE(stage.viewer.rendererName(), QStringLiteral("software"));
         stage.viewer.setFreeze(true);
         const QPoint middle(320, 240);
         QCOMPARE(hue(stage.nextPicture(), middle), 'r');
@@ -216,22 +215,6 @@ private slots:
         QCOMPARE(hue(stage.nextPicture(), middle), 'r');
         stage.viewer.setFreeze(false);
         QCOMPARE(hue(stage.nextPicture(), middle), 'b');
-    }
-
-    void watermarkSitsBottomRightWithAMargin()
-    {
-        QImage mark(40, 20, QImage::Format_RGB32);
-        mark.fill(Qt::green);
-        const QString markPath = QDir::current().absoluteFilePath("mark.png");
-        QVERIFY(mark.save(markPath));
-        Stage stage(kTinyBlue);
-        stage.viewer.setWatermark(false, QString(), markPath);
-        QVERIFY(occupies(stage.nextPicture(), QRect(590, 450, 40, 20), 'g'));
-
-        stage.viewer.setWatermark(true, QStringLiteral("  Karvex  "), markPath);
-        const QImage picture = stage.nextPicture();
-        QVERIFY(countHue(picture, QRect(440, 420, 190, 50), 'w') > 20);
-        QVERIFY(allBlack(picture, QRect(0, 470, 640, 10)) && allBlack(picture, QRect(630, 0, 10, 480)));
     }
 };
 
