@@ -24,10 +24,9 @@ char hue(const QImage& image, const QPoint& at)
 int countHue(const QImage& image, const QRect& area, char wanted)
 {
     int n = 0;
-    const QRect r = area.intersected(image.rect());
-    for (int y = r.top(); y <= r.bottom(); ++y)
-        for (int x = r.left(); x <= r.right(); ++x)
-            n += hue(image, QPoint(x, y)) == wanted;
+    for (int y = area.top(); y <= area.bottom(); ++y)
+        for (int x = area.left(); x <= area.right(); ++x)
+            n += image.valid(x, y) && hue(image, QPoint(x, y)) == wanted;
     return n;
 }
 
@@ -78,7 +77,6 @@ QString quartered(const QSize& size)
         .arg(size.width())
         .arg(size.height());
 }
-const char* const kTinyBlue = "color=c=blue:size=64x48:rate=30"; // leaves the corners black
 } // namespace
 
 class TestCamViewerPixels : public QObject
@@ -126,30 +124,25 @@ private slots:
     {
         // Away from the corner where windows of tests running alongside appear, over a white
         // window whose pixels must not show through.
-        const QRect place(1000, 500, 500, 400);
-        QWidget before;
-        before.setStyleSheet(QStringLiteral("background: white"));
-        before.setGeometry(place);
-        before.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&before));
-        QWidget window;
-        window.setStyleSheet(QStringLiteral("background: white"));
+        CamGrabber grabber;
+        QWidget before, window;
         auto* viewer = new CamViewer(&window);
         (new QVBoxLayout(&window))->addWidget(viewer);
-        window.setGeometry(place);
-        window.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        for (QWidget* shown : { &before, &window }) {
+            shown->setStyleSheet(QStringLiteral("background: white"));
+            shown->setGeometry(1000, 500, 500, 400);
+            shown->show();
+            QVERIFY(QTest::qWaitForWindowExposed(shown));
+        }
         window.raise();
         const QPoint centre = viewer->mapToGlobal(viewer->rect().center());
         const auto screenHue
             = [&window](const QPoint& at) { return hue(window.screen()->grabWindow(0).toImage(), at); };
         QTRY_COMPARE(screenHue(centre), 'k');
 
-        CamGrabber grabber;
         QVERIFY(grabber.openInput("lavfi", "color=c=red:size=1280x720:rate=30"));
         viewer->setGrabber(&grabber);
         QTRY_COMPARE(screenHue(centre), 'r');
-        viewer->setGrabber(nullptr);
     }
 
     void overlaysAtTheirCornersForTheirTime()
@@ -159,7 +152,7 @@ private slots:
         mark.fill(Qt::green);
         const QString markPath = QDir::current().absoluteFilePath("mark.png");
         QVERIFY(mark.save(markPath));
-        Stage stage(kTinyBlue);
+        Stage stage("color=c=blue:size=64x48:rate=30"); // leaves the corners black
         const QRect freezeBand(380, 10, 250, 25), snapshotBand(380, 30, 250, 30),
             whiteBalanceBand(380, 50, 250, 35);
         stage.viewer.setFreeze(true);
@@ -176,7 +169,6 @@ private slots:
         QVERIFY(allBlack(picture, QRect(630, 0, 10, 440)) && allBlack(picture, QRect(180, 0, 180, 90)));
         QVERIFY(occupies(picture, QRect(590, 450, 40, 20), 'g')); // 10 pixels from the corner
         QCOMPARE(hue(picture, QPoint(22, 22)), 'r'); // a round recording dot...
-        QCOMPARE(hue(picture, QPoint(10, 10)), 'k');
         QVERIFY(countHue(picture, QRect(35, 12, 120, 30), 'w') > 20); // ...and its clock
 
         // The snapshot label goes after a second, the white-balance one after three.
@@ -190,8 +182,8 @@ private slots:
         stage.viewer.setRecording(false);
         stage.viewer.setWatermark(true, QStringLiteral("  Karvex  "), markPath);
         picture = stage.nextPicture();
-        QVERIFY(allBlack(picture, QRect(0, 0, 640, 90)));
-        QVERIFY(countHue(picture, QRect(440, 420, 190, 50), 'w') > 20);
+        QVERIFY(
+            allBlack(picture, QRect(0, 0, 640, 90)) && countHue(picture, QRect(440, 420, 190, 50), 'w') > 20);
         QVERIFY(allBlack(picture, QRect(0, 470, 640, 10)) && allBlack(picture, QRect(630, 0, 10, 480)));
     }
 

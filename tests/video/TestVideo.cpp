@@ -18,9 +18,6 @@ extern "C" {
 }
 
 #include <atomic>
-#include <cmath>
-#include <cstdarg>
-#include <cstdint>
 
 // Capture, recording and the key link on real FFmpeg inputs and files, offscreen.
 namespace {
@@ -87,7 +84,7 @@ Mp4Info probeMp4(const QString& path)
         if (more && firstPts == AV_NOPTS_VALUE)
             firstPts = packet->pts;
         if (more && packet->flags & AV_PKT_FLAG_KEY)
-            info.keyFrames << int(std::lround((packet->pts - firstPts) * av_q2d(stream->time_base) * 30));
+            info.keyFrames << qRound((packet->pts - firstPts) * av_q2d(stream->time_base) * 30);
         if (avcodec_send_packet(decoder.get(), more ? packet.get() : nullptr) >= 0)
             while (avcodec_receive_frame(decoder.get(), frame.get()) >= 0)
                 ++info.decodedFrames;
@@ -146,7 +143,7 @@ class TestVideo : public QObject
 private slots:
     void initTestCase() { av_log_set_level(AV_LOG_ERROR); } // x264 statistics per file
 
-    void grabberRefusesAndCutsLongKeys()
+    void grabberRefusesCutsLongKeysAndEndsLikeAnUnpluggedCamera()
     {
         CamGrabber grabber;
         for (const char* key : { (const char*)nullptr, "", "/dev/video-karvex-absent" })
@@ -156,7 +153,6 @@ private slots:
             seen = key;
             return qMakePair(QByteArray("lavfi"), QByteArray("color=c=red:size=64x48"));
         });
-        const auto restore = qScopeGuard([] { CamGrabber::setInputResolver(nullptr); });
         const QByteArray longKey = "/dev/" + QByteArray(1000, 'k');
         QVERIFY(grabber.open(longKey.constData()));
         QCOMPARE(seen, longKey.left(255));
@@ -165,6 +161,27 @@ private slots:
         grabber.close();
         CamGrabber::setInputResolver(nullptr); // to the camera input: refused, nothing overrun
         QVERIFY(!grabber.open(longKey.constData()));
+
+        QVERIFY(grabber.openInput("lavfi", "color=c=red:size=64x48:duration=0"));
+        QVERIFY(!grabber.takeFrame()); // nothing before the first packet
+        grabber.close();
+        // A source that ends acts like an unplugged camera.
+        std::atomic<qint64> lastStoredMs { -1 };
+        QElapsedTimer clock;
+        clock.start();
+        grabber.setPacketStoredHook([&](qint64) { lastStoredMs = clock.elapsed(); });
+        QVERIFY(grabber.openInput("lavfi", "color=c=red:size=64x48:rate=30,trim=end_frame=1"));
+        QVERIFY(waitForFrame(grabber));
+        QVERIFY(!FramePtr(grabber.takeFrame())); // one packet, one frame
+        // Taken on every tick, as the view does, until the grabber gives up.
+        bool grabError = false;
+        QTRY_VERIFY_WITH_TIMEOUT(
+            (FramePtr(grabber.takeFrame()), grabError = grabError || grabber.takeGrabError()), 5000);
+        // More than 300 failed reads with 3 ms pauses after the last packet.
+        QVERIFY(lastStoredMs >= 0 && clock.elapsed() - lastStoredMs >= 900);
+        QVERIFY(!grabber.takeGrabError());
+        QVERIFY(!grabber.takeFrame());
+        QVERIFY(grabber.isFinished()); // so close has nothing to wait for
     }
 
     void framesAreYuv420pAtTheCameraSize_data()
@@ -202,37 +219,11 @@ private slots:
         const int red[3] = { 81, 90, 240 };
         for (int plane = 0; plane < 3; ++plane) {
             QCOMPARE(frame->linesize[plane] % 32, 0);
-            QCOMPARE(reinterpret_cast<std::uintptr_t>(frame->data[plane]) % 32, std::uintptr_t(0));
+            QCOMPARE(reinterpret_cast<quintptr>(frame->data[plane]) % 32, quintptr(0));
             const int shift = plane == 0 ? 0 : 1;
             const int middle = frame->data[plane][(size.height() >> shift) / 2 * frame->linesize[plane]];
             QVERIFY2(qAbs(middle - red[plane]) <= 3, qPrintable(QString::number(middle)));
         }
-    }
-
-    void endedSourceActsLikeAnUnpluggedCamera()
-    {
-        CamGrabber grabber;
-        QVERIFY(grabber.openInput("lavfi", "color=c=red:size=64x48:duration=0"));
-        QVERIFY(!grabber.takeFrame()); // nothing before the first packet
-        grabber.close();
-
-        std::atomic<qint64> lastStoredMs { -1 };
-        QElapsedTimer clock;
-        clock.start();
-        grabber.setPacketStoredHook([&](qint64) { lastStoredMs = clock.elapsed(); });
-        QVERIFY(grabber.openInput("lavfi", "color=c=red:size=64x48:rate=30,trim=end_frame=1"));
-        QVERIFY(waitForFrame(grabber));
-        QVERIFY(!FramePtr(grabber.takeFrame())); // one packet, one frame
-        // Taken on every tick, as the view does, until the grabber gives up.
-        bool grabError = false;
-        QTRY_VERIFY_WITH_TIMEOUT(
-            (FramePtr(grabber.takeFrame()), grabError = grabError || grabber.takeGrabError()), 5000);
-        // More than 300 failed reads with 3 ms pauses after the last packet.
-        QVERIFY(lastStoredMs >= 0 && clock.elapsed() - lastStoredMs >= 900);
-        QVERIFY(!grabber.takeGrabError());
-        QVERIFY(!grabber.takeFrame());
-        QVERIFY(grabber.isFinished()); // so close has nothing to wait for
-        grabber.close();
     }
 
     void recordingIsH264AtTheSourceSizeAndSnapshotsFullSize()
@@ -250,8 +241,8 @@ private slots:
         QVERIFY(camera.recorder.snapshot(&camera.viewer, "last-encoded.bmp"));
         QVERIFY(!camera.recorder.snapshot(&camera.viewer, "second.bmp"));
         QVERIFY(!QFile::exists("second.bmp") && !QFile::exists("none.bmp"));
-        QCOMPARE(bmpSize("still.bmp"), QSize(1920, 1080));
-        QCOMPARE(bmpSize("last-encoded.bmp"), QSize(1920, 1080));
+        QVERIFY(
+            bmpSize("still.bmp") == QSize(1920, 1080) && bmpSize("last-encoded.bmp") == QSize(1920, 1080));
         camera.resume.release();
         QTRY_VERIFY_WITH_TIMEOUT(camera.written >= 61, 15000);
         QCOMPARE(camera.recorder.stop(), QStringList { "rec.mp4" });
@@ -286,8 +277,7 @@ private slots:
         const int resumed = camera.shown;
         QTRY_VERIFY_WITH_TIMEOUT(camera.shown >= resumed + 30, 5000);
         QCOMPARE(camera.recorder.stop(), QStringList { "b.mp4" });
-        const int decoded = probeMp4("b.mp4").decodedFrames;
-        QVERIFY2(qAbs(decoded - camera.shown) <= 3, qPrintable(QString::number(decoded)));
+        QVERIFY(qAbs(probeMp4("b.mp4").decodedFrames - camera.shown) <= 3);
     }
 
     void rollOverWritesNumberedSegmentsInOrder_data()
@@ -351,8 +341,7 @@ private slots:
         QVERIFY(child.waitForFinished());
         const Mp4Info info = probeMp4("killed.mp4");
         // Fragments close at every key frame (30 frames); allow for the one cut off.
-        QVERIFY2(info.stream.startsWith("h264") && info.decodedFrames >= written - 45
-                && info.decodedFrames <= written + 5,
+        QVERIFY2(info.stream.startsWith("h264") && qAbs(info.decodedFrames - (written - 20)) <= 25,
             qPrintable(QStringLiteral("%1 written, %2 readable").arg(written).arg(info.decodedFrames)));
     }
 
@@ -392,8 +381,7 @@ private slots:
             tick(2); // two presses in consecutive ticks; only a report's first byte counts
             QCOMPARE(ids, (QList<int> { 3, 2, 3, 1, 1 }));
             FakeHid::removeDevice("/dev/hidraw1"); // unplugged: its reads fail quietly
-            QTRY_COMPARE(ids.size(), 6); // the poll timer reads by itself
-            QCOMPARE(ids.last(), 2);
+            QTRY_COMPARE(ids, (QList<int> { 3, 2, 3, 1, 1, 2 })); // the poll timer reads by itself
         }
         QCOMPARE(FakeHid::openHandleCount(), 0);
         QVERIFY(!FakeHid::isInitialised());
