@@ -184,6 +184,21 @@ private slots:
         QVERIFY(grabber.isFinished()); // so close has nothing to wait for
     }
 
+    void closeEndsAReadThatNeverReturns()
+    {
+        // A camera whose driver blocks inside a read: frame 40 is due twenty minutes late.
+        CamGrabber grabber;
+        std::atomic<int> stored { 0 };
+        grabber.setPacketStoredHook([&](qint64) { ++stored; });
+        QVERIFY(grabber.openInput("lavfi",
+            "color=c=red:size=64x48:rate=30,setpts='if(gte(N,40),PTS+36000,PTS)',realtime=limit=1300"));
+        QTRY_VERIFY_WITH_TIMEOUT(stored >= 40, 10000);
+        QVERIFY(grabber.isRunning());
+        grabber.close();
+        QVERIFY(!grabber.isRunning());
+        QCOMPARE(grabber.width(), -1);
+    }
+
     void framesAreYuv420pAtTheCameraSize_data()
     {
         QTest::addColumn<QString>("format");
