@@ -112,7 +112,8 @@ private slots:
         QVERIFY(start.isVisible());
     }
 
-    void databaseHoldsThePatientAndEveryCapture()
+    // The database, the captures and the report as other tools read them.
+    void filesReadBackInOtherTools()
     {
         const QString user
             = sqlValue("SELECT group_concat(fnam||' '||lnam||' '||sex||' '||bday||' '||ifnull(rmrk,'-')) "
@@ -128,10 +129,7 @@ private slots:
                                   .toString();
         QCOMPARE(filed, QStringLiteral("bmp,bmp,bmp,mp4"));
         QCOMPARE(sqlValue("SELECT COUNT(*) FROM recd").toInt(), 4);
-    }
 
-    void capturesPlayInFfmpeg()
-    {
         const QDir capture(QStringLiteral("Capture"));
         const QStringList stills = capture.entryList({ "*.bmp" }).filter(QRegularExpression("^\\d+\\.bmp$"));
         QCOMPARE(stills.size(), 3);
@@ -142,10 +140,7 @@ private slots:
         const QString recording = probe(video);
         QVERIFY2(recording.startsWith("h264,1280,720,") && framesOf(recording) >= 30, qPrintable(recording));
         QCOMPARE(probe(video + QStringLiteral("-thumbnail.bmp")), QStringLiteral("bmp,128,72,1"));
-    }
 
-    void reportIsOneA4PageWithNameFindingsAndTwoPictures()
-    {
         const QString info = runTool(QStringLiteral("pdfinfo"), { pdfPath });
         QVERIFY2(info.contains(QRegularExpression("Pages:\\s+1\\n")), qPrintable(info));
         QVERIFY2(info.contains(QRegularExpression("Page size:\\s+59[45](\\.\\d+)? x 84[12](\\.\\d+)? pts")),
