@@ -8,9 +8,9 @@
 int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
-    Database* db = QDir::setCurrent(app.arguments().value(1)) ? Database::instance() : nullptr;
-    if (!db)
+    if (!QDir::setCurrent(app.arguments().value(1)) || !Database::instance())
         return 2;
-    db->exec(app.arguments().value(2), {}, &app, [&app](bool ok, DbResponser*) { app.exit(ok ? 0 : 1); });
+    Database::instance()->exec(
+        app.arguments().value(2), {}, &app, [&app](bool ok, DbResponser*) { app.exit(ok ? 0 : 1); });
     return app.exec();
 }
