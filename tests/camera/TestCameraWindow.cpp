@@ -188,17 +188,6 @@ private slots:
         FakeHid::pushReport("/dev/hidraw0", "V");
         QTRY_VERIFY(action("moFrez")->isChecked());
         QCOMPARE(captures().size(), 2); // the freeze picture only
-
-        // Each mirror and rotation entry is checked alone in its set, also when chosen again.
-        for (const char* name : { "mvpHorz", "mvpRoat270", "mvpRoat270" })
-            action(name)->trigger();
-        QVERIFY(action("mvpHorz")->isChecked() && !action("mvpDeft")->isChecked() && view()->flip() != 0);
-        QVERIFY(action("mvpRoat270")->isChecked() && !action("mvpRoat0")->isChecked()
-            && view()->rotation() == 270);
-        for (bool on : { true, false }) {
-            action("mvTopm")->trigger();
-            QVERIFY(bool(window->windowFlags() & Qt::WindowStaysOnTopHint) == on && window->isVisible());
-        }
     }
 
     void examinationCapturesAreAnnouncedOnlyWithTheSidePanelShown()
@@ -225,20 +214,16 @@ private slots:
         action("mvFull")->trigger();
         QVERIFY(window->findChild<QWidget*>(QStringLiteral("sider"))->isVisible());
 
-        action("moRecd")->trigger();
-        QVERIFY(action("moRecd")->isChecked() && view()->isRecordingIndicatorOn() && waitMore(frames, 5));
-        action("moRecd")->trigger();
-        QCOMPARE(records.size(), 1);
-        QCOMPARE(records.at(0).at(0).toStringList(), captures("*.mp4"));
-        QVERIFY(QFileInfo(captures("*.mp4").value(0)).size() > 0);
-        // Two recordings within one second keep both videos.
-        for (int i = 0; i < 2; ++i) {
+        // Recordings within one second keep every video.
+        QStringList recorded;
+        for (int i = 1; i <= 3; ++i) {
             action("moRecd")->trigger();
-            QVERIFY(waitMore(frames, 2));
+            QVERIFY(view()->isRecordingIndicatorOn() && waitMore(frames, 3));
             action("moRecd")->trigger();
+            QCOMPARE(records.size(), i);
+            recorded += records.last().at(0).toStringList();
         }
-        QCOMPARE(records.size(), 3);
-        QCOMPARE(captures("*.mp4").size(), 3);
+        QCOMPARE(recorded, captures("*.mp4"));
 
         // A hand-edited folder without the trailing separator still receives the pictures.
         QDir().mkdir(QStringLiteral("pictures"));
@@ -253,7 +238,6 @@ private slots:
         connect(window, &FrmCamera::record, this, [&] { openerHidden = opener.isHidden(); });
         window->findChild<QPushButton*>(QStringLiteral("bnBack"))->click();
         QVERIFY(records.size() == 4 && openerHidden && opener.isVisible());
-        QVERIFY(QFileInfo::exists(records.at(3).at(0).toStringList().value(0)));
         QTRY_VERIFY(window.isNull());
     }
 
