@@ -16,26 +16,6 @@ const quint32 kBright = V4L2_CID_BRIGHTNESS, kAutoWb = V4L2_CID_AUTO_WHITE_BALAN
               kWbTemp = V4L2_CID_WHITE_BALANCE_TEMPERATURE;
 using Writes = QList<QPair<quint32, qint32>>;
 
-// A typical camera plus a control of each kind the dialog leaves out, greys or only acts on.
-std::unique_ptr<DlgVidCtrl> dialogFor(const std::shared_ptr<V4l2Script>& s)
-{
-    s->add(V4L2_CID_SHARPNESS, V4L2_CTRL_TYPE_INTEGER, "Sharpness", 0, 7, 3, 3, V4L2_CTRL_FLAG_DISABLED);
-    s->add(V4L2_CID_PAN_RESET, V4L2_CTRL_TYPE_BUTTON, "Pan, Reset", 0, 0, 0, 0);
-    s->add(V4L2_CID_CAMERA_SENSOR_ROTATION, V4L2_CTRL_TYPE_INTEGER, "Rotation", 0, 270, 0, 90,
-        V4L2_CTRL_FLAG_READ_ONLY, {}, 90);
-    s->add(V4L2_CID_PIXEL_RATE, V4L2_CTRL_TYPE_INTEGER64, "Pixel Rate", 0, 0, 0, 0);
-    // The driver greys the manual temperature while the automatic white balance runs.
-    s->afterWrite = [](V4l2Script& script, quint32 id, qint32 value) {
-        if (id == kAutoWb) {
-            script.controls[kWbTemp].query.flags = value ? V4L2_CTRL_FLAG_INACTIVE : 0;
-            script.controls[kWbTemp].value = value ? 5100 : 4000;
-        }
-    };
-    auto device = std::make_unique<ScriptedV4l2>(s);
-    const QList<V4l2Control> controls = device->list();
-    return std::make_unique<DlgVidCtrl>(nullptr, std::move(device), controls, QString());
-}
-
 // The editor in the row of the control's name (its label, or the push button itself).
 template <typename T = QWidget> T* editor(const std::unique_ptr<DlgVidCtrl>& dialog, const QString& name)
 {
@@ -136,10 +116,22 @@ private slots:
                  TestSupport::writeFile(QStringLiteral("not-a-camera"), "x") })
             QVERIFY2(!DlgVidCtrl::openFor(&window, node, "Camera"), qPrintable(node));
 
-        // Each kind of control shown and written as the operator sets it.
-        script = V4l2Script::typicalCamera();
-        auto dialog = dialogFor(script);
-        QVERIFY(!editor(dialog, "Sharpness") && !editor(dialog, "Pixel Rate"));
+        // Plus a control of each kind the dialog leaves out, greys or only acts on.
+        script->add(V4L2_CID_SHARPNESS, V4L2_CTRL_TYPE_INTEGER, "Sharp", 0, 7, 3, 3, V4L2_CTRL_FLAG_DISABLED);
+        script->add(V4L2_CID_PAN_RESET, V4L2_CTRL_TYPE_BUTTON, "Pan, Reset", 0, 0, 0, 0);
+        script->add(V4L2_CID_CAMERA_SENSOR_ROTATION, V4L2_CTRL_TYPE_INTEGER, "Rotation", 0, 270, 0, 90,
+            V4L2_CTRL_FLAG_READ_ONLY, {}, 90);
+        script->add(V4L2_CID_PIXEL_RATE, V4L2_CTRL_TYPE_INTEGER64, "Pixel Rate", 0, 0, 0, 0);
+        // The driver greys the manual temperature while the automatic white balance runs.
+        script->afterWrite = [](V4l2Script& driver, quint32 id, qint32 value) {
+            if (id == kAutoWb) {
+                driver.controls[kWbTemp].query.flags = value ? V4L2_CTRL_FLAG_INACTIVE : 0;
+                driver.controls[kWbTemp].value = value ? 5100 : 4000;
+            }
+        };
+        auto dialog = std::make_unique<DlgVidCtrl>(
+            nullptr, std::make_unique<ScriptedV4l2>(script), ScriptedV4l2(script).list(), QString());
+        QVERIFY(!editor(dialog, "Sharp") && !editor(dialog, "Pixel Rate"));
         QVERIFY(editor<QCheckBox>(dialog, "White Balance, Automatic")->isChecked());
         QCOMPARE(editor<QComboBox>(dialog, "Power Line Frequency")->currentText(), QStringLiteral("50 Hz"));
         QVERIFY(!editor(dialog, "Rotation")->isEnabled());
