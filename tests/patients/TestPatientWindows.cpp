@@ -7,7 +7,6 @@
 #include "DesktopOpener.h"
 #include "DiskSpace.h"
 #include "DlgPatinfo.h"
-#include "DlgRemark.h"
 #include "FrmCamera.h"
 #include "FrmPatmgr.h"
 #include "Language.h"
@@ -107,16 +106,12 @@ bool loadRecords(DlgPatinfo& dialog, qlonglong patient = 0)
 QString editRemark(DlgPatinfo& dialog, int row, const char* button)
 {
     QString offered;
-    QTimer poll;
-    QObject::connect(&poll, &QTimer::timeout, [&] {
-        if (auto* editor = qobject_cast<DlgRemark*>(QApplication::activeModalWidget())) {
-            poll.stop();
-            offered = child<QPlainTextEdit>(editor, "text")->toPlainText();
-            child<QPlainTextEdit>(editor, "text")->setPlainText("<i>healed</i>");
-            click(editor, button);
-        }
+    QTimer::singleShot(0, [&] {
+        auto* text = child<QPlainTextEdit>(QApplication::activeModalWidget(), "text");
+        offered = text->toPlainText();
+        text->setPlainText("<i>healed</i>");
+        click(QApplication::activeModalWidget(), button);
     });
-    poll.start(10);
     doubleClick(dialog, row, 3);
     return offered;
 }
@@ -147,13 +142,16 @@ private slots:
         run("DELETE FROM user");
     }
 
-    void managerListsEachPatientOnceAndFindsByNamesRemarkAndDates()
+    void managerListsFindsWarnsAndDeletesPatientWithRecordsButNotFiles()
     {
         const qlonglong anna = insertPatient("Anna", "Smith", "1980/02/03", "allergic to latex");
         const qlonglong bob = insertPatient("Bob", "Annan", "1975/06/07");
         insertPatient("ANNETTE", "Jones");
-        insertPatient("joanna", "Smithers", "1973/01/01", "VIP patient");
-        insertPatient("Carl", "Jones", "1974/01/01", "vip");
+        const qlonglong joanna = insertPatient("joanna", "Smithers", "1973/01/01", "VIP patient");
+        const qlonglong carl = insertPatient("Carl", "Jones", "1974/01/01", "vip");
+        const QString picture = TestSupport::writeFile("Capture/20200101000000000.bmp", "BM");
+        for (qlonglong patient : { joanna, joanna, carl })
+            insertRecord(patient, picture, "2020/01/01 00:00:00");
         // Added last but dated earliest: the list shows the record added last.
         insertRecord(anna, "a1.bmp", "2024/03/05 10:00:00");
         insertRecord(anna, "a2.bmp", "2024/03/09 11:00:00");
@@ -161,6 +159,7 @@ private slots:
         insertRecord(bob, "b1.bmp", "2024/03/05 08:00:00");
         run("INSERT INTO user (fnam,lnam,bday) WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL "
             "SELECT i+1 FROM n WHERE i<60) SELECT 'P'||i,'Q','1980/01/01' FROM n");
+        MsgBoxRecorder boxes(QMessageBox::No);
         FrmPatmgr w(nullptr);
         w.show();
         QVERIFY(QTest::qWaitForWindowActive(&w));
@@ -205,22 +204,6 @@ private slots:
         find("leRK", "vip", { "joanna" });
         find("leFN", "", { "joanna" });
         find("leLN", "", { "joanna", "Carl" });
-    }
-
-    void managerWarnsWithoutSelectionAndDeletesPatientWithRecordsButNotFiles()
-    {
-        const qlonglong ann = insertPatient("Ann", "Archer");
-        const qlonglong bob = insertPatient("Bob", "Baker");
-        const QString picture = TestSupport::writeFile("Capture/20240305100000000.bmp", "BM");
-        insertRecord(ann, picture);
-        insertRecord(ann, picture);
-        insertRecord(bob, picture);
-        MsgBoxRecorder boxes(QMessageBox::No);
-        FrmPatmgr w(nullptr);
-        w.show();
-        QVERIFY(QTest::qWaitForWindowActive(&w));
-        auto* list = child<QTableWidget>(&w, "list");
-        QTRY_COMPARE(list->rowCount(), 2);
 
         click(&w, "bnOpen");
         QTRY_VERIFY(list->hasFocus());
@@ -236,13 +219,15 @@ private slots:
         QCOMPARE(boxes.boxes[1].text, boxes.boxes[0].text);
         QCOMPARE(boxes.boxes[2].text, Language::instance()->text("System", "del_sure"));
         QVERIFY(settle());
-        QCOMPARE(fields("SELECT count(*) FROM recd"), QStringList { "3" });
-
+        QCOMPARE(fields("SELECT count(*) FROM recd WHERE fil=?", { picture }), QStringList { "3" });
         boxes.answer = QMessageBox::Yes;
         click(&w, "bnDelete");
-        QTRY_COMPARE(rows(list), QStringList { "Bob" });
-        QCOMPARE(fields("SELECT (SELECT group_concat(fnam) FROM user), group_concat(uid) FROM recd"),
-            QStringList({ "Bob", QString::number(bob) }));
+        QTRY_COMPARE(rows(list), QStringList { "Carl" });
+        QCOMPARE(
+            fields(
+                "SELECT group_concat(uid), (SELECT count(*) FROM user WHERE rowid=?) FROM recd WHERE fil=?",
+                { joanna, picture }),
+            QStringList({ QString::number(carl), "0" }));
         QVERIFY(QFile::exists(picture));
     }
 
@@ -276,7 +261,6 @@ private slots:
         QVERIFY(inViewState(stored, 1));
         QTRY_COMPARE(child<QLineEdit>(&stored, "leStreet")->text(), QStringLiteral("Main St 1"));
         QVERIFY(child<QRadioButton>(&stored, "rbFemale")->isChecked());
-        QCOMPARE(child<QDateEdit>(&stored, "deBirthday")->date(), QDate(2001, 5, 17));
         click(&stored, "bnModify");
         child<QLineEdit>(&stored, "leFName")->setText("Changed");
         click(&stored, "bnCancel");
@@ -288,8 +272,7 @@ private slots:
         click(&stored, "bnOK");
         QTRY_COMPARE(fields("SELECT fnam,area,strt,count(*) FROM user"),
             QStringList({ "Ann", "New Town", "Main St 1", "1" }));
-        QTRY_COMPARE(child<QLineEdit>(&stored, "leStreet")->text(), QStringLiteral("Main St 1"));
-        QVERIFY(inViewState(stored, 0));
+        QTRY_VERIFY(inViewState(stored, 0));
 
         DlgPatinfo fresh(nullptr);
         fresh.show();
@@ -298,54 +281,35 @@ private slots:
         QVERIFY(!fresh.isVisible());
     }
 
-    // Captures are dated by their creation time, or by their last change where the file system
-    // keeps none (such a date used to be empty, unseen by the finder); thumbnails are decoded
-    // once and reused only while their file is unchanged.
-    void recordsAreDatedAndThumbnailsFollowTheirFiles()
+    // The records list on real files: opening, the missing-file warning, remarks and deletion,
+    // then an examination in the camera window whose captures are filed under the patient.
+    void recordsOpenWarnEditDeleteAndFileEveryCapture()
     {
-        const qlonglong patient = insertPatient("Odd", "Files");
-        const QString picture = writePicture("Capture/repaint.bmp", Qt::red);
-        DlgPatinfo dialog(nullptr);
-        QVERIFY(loadRecords(dialog, patient));
-        dialog.addList(picture);
-        dialog.addList("/proc/version"); // procfs keeps no creation time
-        QTRY_COMPARE(child<QTableWidget>(&dialog, "list")->rowCount(), 2);
-        for (const QString& path : { picture, QStringLiteral("/proc/version") }) {
-            const QFileInfo file(path);
-            const QDateTime created = file.birthTime().isValid() ? file.birthTime() : file.lastModified();
-            QCOMPARE(fields("SELECT dtm FROM recd WHERE fil=?", { path }),
-                QStringList { created.toString("yyyy/MM/dd HH:mm:ss") });
-        }
-        QCOMPARE(thumbnail(dialog, 0).pixelColor(5, 5), QColor(Qt::red));
-
-        writePicture(picture, Qt::green);
-        QFile file(picture);
-        QVERIFY(file.open(QIODevice::ReadWrite)
-            && file.setFileTime(QDateTime::currentDateTime().addSecs(5), QFileDevice::FileModificationTime));
-        QVERIFY(loadRecords(dialog));
-        QCOMPARE(thumbnail(dialog, 0).pixelColor(5, 5), QColor(Qt::green));
-        QFile::remove(picture);
-        QVERIFY(loadRecords(dialog));
-        QCOMPARE(thumbnail(dialog, 0),
-            QImage(":/res/notfound.png").scaled(48, 27).convertToFormat(QImage::Format_ARGB32));
-    }
-
-    void recordsOpenWarnEditRemarksAndDeleteWithTheirFiles()
-    {
-        const qlonglong patient = insertPatient("Dbl", "Click");
-        const QString present = writePicture("Capture/present.bmp", Qt::gray);
+        const qlonglong patient = insertPatient("Ab", "Cd");
+        const QString present = writePicture("Capture/present.bmp", Qt::red);
         const QString missing = QDir::current().absoluteFilePath("Capture/vanished.mp4");
         const QString video = TestSupport::writeFile("Capture/delete.mp4", "video");
         const QString companion = writePicture(video + "-thumbnail.bmp", Qt::blue);
         insertRecord(patient, present);
         const qlonglong record = insertRecord(patient, missing, "2024/03/04 05:06:07", "old");
         insertRecord(patient, video);
+        insertRecord(patient, writePicture("Capture/scan.BMP", Qt::gray));
         QStringList opened;
         DesktopOpener::setLauncher([&opened](const QString& path) { return (opened << path), true; });
         DlgPatinfo dialog(nullptr);
         dialog.show();
         QVERIFY(loadRecords(dialog, patient));
         auto* list = child<QTableWidget>(&dialog, "list");
+        // File type and thumbnail width of every listed record: videos (capitals included) show
+        // the video mark, alone when there is no companion thumbnail.
+        const auto listed = [&dialog, list] {
+            QStringList types = rows(list, 1);
+            for (int row = 0; row < types.size(); ++row)
+                types[row]
+                    = types[row].section('.', -1) + ' ' + QString::number(thumbnail(dialog, row).width());
+            return types;
+        };
+        QCOMPARE(listed(), QStringList({ "bmp 48", "mp4 16", "mp4 64", "BMP 16" }));
         MsgBoxRecorder boxes(QMessageBox::No);
         doubleClick(dialog, 0, 1);
         doubleClick(dialog, 1, 2);
@@ -367,48 +331,24 @@ private slots:
         child<QAction>(&dialog, "mDelete")->trigger();
         QVERIFY(loadRecords(dialog));
         QCOMPARE(boxes.boxes.size(), 2);
-        QCOMPARE(fields("SELECT count(*) FROM recd"), QStringList { "3" });
+        QCOMPARE(fields("SELECT count(*) FROM recd"), QStringList { "4" });
         boxes.answer = QMessageBox::Yes;
         list->setCurrentCell(2, 1);
         child<QAction>(&dialog, "mDelete")->trigger();
-        QTRY_COMPARE(list->rowCount(), 2);
+        QTRY_COMPARE(list->rowCount(), 3);
         QCOMPARE(fields("SELECT count(*) FROM recd WHERE fil=?", { video }), QStringList { "0" });
         QVERIFY(!QFile::exists(video) && !QFile::exists(companion) && QFile::exists(present));
-    }
-
-    // The Record tab's New opens the camera window on the patient; what is captured there is
-    // filed under the patient and listed with its thumbnail.
-    void examinationFilesEveryCaptureUnderThePatient()
-    {
-        MsgBoxRecorder boxes(QMessageBox::Ok);
-        const qlonglong patient = insertPatient("Ab", "Cd");
-        const QString earlier = writePicture("Capture/earlier.bmp", Qt::gray);
-        insertRecord(patient, earlier);
-        insertRecord(patient, TestSupport::writeFile("Capture/earlier.mp4", "video"));
-        insertRecord(patient, writePicture("Capture/scan.BMP", Qt::gray));
-        DlgPatinfo dialog(nullptr);
-        dialog.show();
-        QVERIFY(loadRecords(dialog, patient));
-        // File type and thumbnail width of every listed record: videos (capitals included) show
-        // the video mark, alone when there is no companion thumbnail.
-        const auto listed = [&dialog] {
-            QStringList types = rows(child<QTableWidget>(&dialog, "list"), 1);
-            for (int row = 0; row < types.size(); ++row)
-                types[row]
-                    = types[row].section('.', -1) + ' ' + QString::number(thumbnail(dialog, row).width());
-            return types;
-        };
-        QCOMPARE(listed(), QStringList({ "bmp 48", "mp4 16", "BMP 16" }));
 
         click(&dialog, "bnNew");
         QPointer<FrmCamera> camera = qobject_cast<FrmCamera*>(QApplication::activeModalWidget());
         QVERIFY(camera && camera->windowModality() == Qt::ApplicationModal);
         QCOMPARE(child<QLabel>(camera, "lbName")->text(), QStringLiteral("AbCd"));
         const auto panel = camera->findChildren<SelectableImageWidget*>(); // pictures only
-        QVERIFY(panel.size() == 1 && panel.at(0)->property("path").toString() == earlier);
+        QVERIFY(panel.size() == 1 && panel.at(0)->property("path").toString() == present);
         int frames = 0;
         camera->findChild<CamViewer*>()->setPresentHook([&frames](const AVFrame*) { ++frames; });
         QTRY_VERIFY_WITH_TIMEOUT(frames >= 3, 10000);
+        QSignalSpy snapped(camera.data(), &FrmCamera::snap);
         child<QAction>(camera, "moSnap")->trigger();
         QTRY_COMPARE(listed().value(3), QStringLiteral("bmp 48"));
         // A recording that rolls over into further segments: every segment is filed, listed
@@ -426,7 +366,30 @@ private slots:
         QCOMPARE(listed().mid(4).filter("mp4 64").size(), segments);
         camera->close();
         QTRY_VERIFY(camera.isNull());
-        QVERIFY(dialog.isVisible() && boxes.boxes.isEmpty());
+        QVERIFY(dialog.isVisible() && boxes.boxes.size() == 3);
+
+        // Captures are dated by their creation time, or by their last change where the file
+        // system keeps none (such a date used to be empty, unseen by the finder).
+        dialog.addList("/proc/version");
+        QTRY_COMPARE(list->rowCount(), 5 + segments);
+        for (const QString& path : { snapped.at(0).at(0).toString(), QStringLiteral("/proc/version") }) {
+            const QFileInfo file(path);
+            const QDateTime created = file.birthTime().isValid() ? file.birthTime() : file.lastModified();
+            QCOMPARE(fields("SELECT dtm FROM recd WHERE fil=?", { path }),
+                QStringList { created.toString("yyyy/MM/dd HH:mm:ss") });
+        }
+        // Thumbnails are reused only while their file is unchanged.
+        QCOMPARE(thumbnail(dialog, 0).pixelColor(5, 5), QColor(Qt::red));
+        writePicture(present, Qt::green);
+        QFile file(present);
+        QVERIFY(file.open(QIODevice::ReadWrite)
+            && file.setFileTime(QDateTime::currentDateTime().addSecs(5), QFileDevice::FileModificationTime));
+        QVERIFY(loadRecords(dialog));
+        QCOMPARE(thumbnail(dialog, 0).pixelColor(5, 5), QColor(Qt::green));
+        QFile::remove(present);
+        QVERIFY(loadRecords(dialog));
+        QCOMPARE(thumbnail(dialog, 0),
+            QImage(":/res/notfound.png").scaled(48, 27).convertToFormat(QImage::Format_ARGB32));
     }
 };
 
