@@ -50,8 +50,7 @@ inline bool settle()
 {
     QObject dest;
     bool done = false;
-    Database::instance()->exec(
-        QStringLiteral("SELECT 1"), {}, &dest, [&done](bool, DbResponser*) { done = true; });
+    Database::instance()->exec("SELECT 1", {}, &dest, [&done](bool, DbResponser*) { done = true; });
     return QTest::qWaitFor([&done] { return done; });
 }
 

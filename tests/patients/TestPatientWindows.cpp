@@ -18,50 +18,49 @@
 
 using namespace PatientsSupport;
 
-namespace {
-
-template <typename T = QWidget> T* child(QObject* parent, const char* name)
+template <typename T = QWidget> static T* child(QObject* parent, const char* name)
 {
     return parent->findChild<T*>(QLatin1String(name));
 }
 
-void click(QWidget* window, const char* button)
+static void click(QWidget* window, const char* button)
 {
     QTest::mouseClick(child<QPushButton>(window, button), Qt::LeftButton);
 }
 
-qlonglong insertPatient(const QString& first, const QString& last,
+static qlonglong insertPatient(const QString& first, const QString& last,
     const QString& birthday = QStringLiteral("1980/01/02"), const QVariant& remark = {})
 {
     const QVariantList binds { first, last, birthday, remark };
     return run("INSERT INTO user (fnam,lnam,bday,rmrk) VALUES (?,?,?,?)", binds).lastInsertId().toLongLong();
 }
 
-qlonglong insertRecord(qlonglong patient, const QString& path,
+static qlonglong insertRecord(qlonglong patient, const QString& path,
     const QString& stamp = QStringLiteral("2024/03/04 05:06:07"), const QVariant& remark = {})
 {
     const QVariantList binds { patient, path, stamp, remark };
     return run("INSERT INTO recd (uid,fil,dtm,rmk) VALUES (?,?,?,?)", binds).lastInsertId().toLongLong();
 }
 
-QString writePicture(const QString& path, Qt::GlobalColor colour)
+static QString writePicture(const QString& path, Qt::GlobalColor colour)
 {
-    QDir().mkpath(QFileInfo(path).absolutePath());
     QImage image(64, 36, QImage::Format_RGB32);
     image.fill(colour);
     image.save(path, "BMP");
     return QFileInfo(path).absoluteFilePath();
 }
 
-// The listed texts of every row, columns 0 to `last` joined by "|".
-QStringList rows(QTableWidget* list, int last = 0)
+// The listed texts of every row, columns 0 to `last` joined by "|"; a thumbnail as its width.
+static QStringList rows(QTableWidget* list, int last = 0)
 {
     QStringList texts;
     for (int row = 0; row < list->rowCount(); ++row) {
         QStringList cells;
         for (int col = 0; col <= last; ++col) {
             auto* label = qobject_cast<QLabel*>(list->cellWidget(row, col));
-            cells << (label ? label->text() : list->item(row, col)->text());
+            cells << (!label                  ? list->item(row, col)->text()
+                    : label->text().isEmpty() ? QString::number(label->pixmap(Qt::ReturnByValue).width())
+                                              : label->text());
         }
         texts << cells.join('|');
     }
@@ -69,7 +68,7 @@ QStringList rows(QTableWidget* list, int last = 0)
 }
 
 // Read-only fields, only Modify enabled, the Record tab open; and which tab is current.
-bool inViewState(DlgPatinfo& dialog, int tab)
+static bool inViewState(DlgPatinfo& dialog, int tab)
 {
     auto* tabs = child<QTabWidget>(&dialog, "tabWidget");
     return child<QLineEdit>(&dialog, "leFName")->isReadOnly() && !child(&dialog, "gbSex")->isEnabled()
@@ -77,16 +76,15 @@ bool inViewState(DlgPatinfo& dialog, int tab)
         && child(&dialog, "bnModify")->isEnabled() && tabs->isTabEnabled(1) && tabs->currentIndex() == tab;
 }
 
-QImage thumbnail(DlgPatinfo& dialog, int row)
+static QImage thumbnail(DlgPatinfo& dialog, int row)
 {
     auto* label = qobject_cast<QLabel*>(child<QTableWidget>(&dialog, "list")->cellWidget(row, 0));
     return label->pixmap(Qt::ReturnByValue).toImage().convertToFormat(QImage::Format_ARGB32);
 }
 
 // A real double click on a records list cell: press and release, then the double click.
-void doubleClick(DlgPatinfo& dialog, int row, int column)
+static void doubleClick(QTableWidget* list, int row, int column)
 {
-    auto* list = child<QTableWidget>(&dialog, "list");
     const QPoint at = list->visualRect(list->model()->index(row, column)).center();
     QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, at);
     QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, at);
@@ -94,7 +92,7 @@ void doubleClick(DlgPatinfo& dialog, int row, int column)
 
 // Shows the stored patient (or reloads the shown one) and waits for its records list; every
 // request posted before has run by then.
-bool loadRecords(DlgPatinfo& dialog, qlonglong patient = 0)
+static bool loadRecords(DlgPatinfo& dialog, qlonglong patient = 0)
 {
     QSignalSpy loaded(&dialog, &DlgPatinfo::recordsLoaded);
     patient ? dialog.setRowID(quint64(patient)) : dialog.load();
@@ -103,7 +101,7 @@ bool loadRecords(DlgPatinfo& dialog, qlonglong patient = 0)
 
 // Double-clicks a record's remark and answers the editor with `button` after typing a new
 // remark; returns the remark the editor offered.
-QString editRemark(DlgPatinfo& dialog, int row, const char* button)
+static QString editRemark(QTableWidget* list, int row, const char* button)
 {
     QString offered;
     QTimer::singleShot(0, [&] {
@@ -112,11 +110,9 @@ QString editRemark(DlgPatinfo& dialog, int row, const char* button)
         text->setPlainText("<i>healed</i>");
         click(QApplication::activeModalWidget(), button);
     });
-    doubleClick(dialog, row, 3);
+    doubleClick(list, row, 3);
     return offered;
 }
-
-} // namespace
 
 class TestPatientWindows : public QObject
 {
@@ -150,13 +146,12 @@ private slots:
         const qlonglong joanna = insertPatient("joanna", "Smithers", "1973/01/01", "VIP patient");
         const qlonglong carl = insertPatient("Carl", "Jones", "1974/01/01", "vip");
         const QString picture = TestSupport::writeFile("Capture/20200101000000000.bmp", "BM");
-        for (qlonglong patient : { joanna, joanna, carl })
-            insertRecord(patient, picture, "2020/01/01 00:00:00");
-        // Added last but dated earliest: the list shows the record added last.
-        insertRecord(anna, "a1.bmp", "2024/03/05 10:00:00");
-        insertRecord(anna, "a2.bmp", "2024/03/09 11:00:00");
-        insertRecord(anna, "a3.bmp", "2024/03/01 09:00:00");
-        insertRecord(bob, "b1.bmp", "2024/03/05 08:00:00");
+        // Anna's record added last is dated earliest: the list shows the record added last.
+        for (const auto& [patient, stamp] : { std::pair(anna, "2024/03/05 10:00:00"),
+                 { anna, "2024/03/09 11:00:00" }, { anna, "2024/03/01 09:00:00" },
+                 { bob, "2024/03/05 08:00:00" }, { joanna, "2020/01/01 00:00:00" },
+                 { joanna, "2020/01/01 00:00:00" }, { carl, "2020/01/01 00:00:00" } })
+            insertRecord(patient, picture, stamp);
         run("INSERT INTO user (fnam,lnam,bday) WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL "
             "SELECT i+1 FROM n WHERE i<60) SELECT 'P'||i,'Q','1980/01/01' FROM n");
         MsgBoxRecorder boxes(QMessageBox::No);
@@ -214,115 +209,98 @@ private slots:
         QTRY_VERIFY(list->hasFocus());
         list->selectRow(0);
         click(&w, "bnDelete");
-        QCOMPARE(boxes.boxes.size(), 3);
+        QVERIFY(boxes.boxes.size() == 3 && boxes.boxes[1].text == boxes.boxes[0].text);
         QCOMPARE(boxes.boxes[0].text, Language::instance()->text("System", "sel_none"));
-        QCOMPARE(boxes.boxes[1].text, boxes.boxes[0].text);
         QCOMPARE(boxes.boxes[2].text, Language::instance()->text("System", "del_sure"));
         QVERIFY(settle());
-        QCOMPARE(fields("SELECT count(*) FROM recd WHERE fil=?", { picture }), QStringList { "3" });
+        QCOMPARE(fields("SELECT count(*) FROM recd"), QStringList { "7" });
         boxes.answer = QMessageBox::Yes;
         click(&w, "bnDelete");
         QTRY_COMPARE(rows(list), QStringList { "Carl" });
-        QCOMPARE(
-            fields(
-                "SELECT group_concat(uid), (SELECT count(*) FROM user WHERE rowid=?) FROM recd WHERE fil=?",
-                { joanna, picture }),
-            QStringList({ QString::number(carl), "0" }));
+        QCOMPARE(fields("SELECT count(*), sum(uid=?), (SELECT count(*) FROM user WHERE rowid=?) FROM recd",
+                     { joanna, joanna }),
+            QStringList({ "5", "0", "0" }));
         QVERIFY(QFile::exists(picture));
     }
 
-    void patientFormValidatesStoresCancelsAndKeepsEmptiedColumns()
+    void patientFormAndRecordsFromCreationToExamination()
     {
         MsgBoxRecorder boxes;
-        DlgPatinfo dialog(nullptr);
-        dialog.show();
-        click(&dialog, "bnOK");
-        QCOMPARE(dialog.focusWidget(), child(&dialog, "leFName"));
-        child<QLineEdit>(&dialog, "leFName")->setText("Ann");
-        click(&dialog, "bnOK");
-        QCOMPARE(dialog.focusWidget(), child(&dialog, "leLName"));
-        child<QLineEdit>(&dialog, "leLName")->setText("Lee");
-        child<QDateEdit>(&dialog, "deBirthday")->setDate(QDate(2001, 5, 17));
-        child<QRadioButton>(&dialog, "rbFemale")->setChecked(true);
-        click(&dialog, "bnOK");
-        QTRY_VERIFY(dialog.patientRowID() != 0 && inViewState(dialog, 0));
-        const qlonglong id = qlonglong(dialog.patientRowID());
-        QCOMPARE(boxes.boxes.size(), 2);
-        QCOMPARE(boxes.boxes.at(1).text, Language::instance()->text("System", "inp_null"));
+        DlgPatinfo created(nullptr);
+        created.show();
+        click(&created, "bnOK");
+        QCOMPARE(created.focusWidget(), child(&created, "leFName"));
+        child<QLineEdit>(&created, "leFName")->setText("Ab");
+        click(&created, "bnOK");
+        QCOMPARE(created.focusWidget(), child(&created, "leLName"));
+        child<QLineEdit>(&created, "leLName")->setText("Cd");
+        child<QDateEdit>(&created, "deBirthday")->setDate(QDate(2001, 5, 17));
+        child<QRadioButton>(&created, "rbFemale")->setChecked(true);
+        click(&created, "bnOK");
+        QTRY_VERIFY(created.patientRowID() != 0 && inViewState(created, 0));
+        const qlonglong id = qlonglong(created.patientRowID());
+        QVERIFY(boxes.boxes.size() == 2
+            && boxes.boxes[1].text == Language::instance()->text("System", "inp_null"));
         QCOMPARE(fields("SELECT rowid,fnam,lnam,sex,bday,ctry,area,strt,pcod,rmrk FROM user"),
-            QStringList({ QString::number(id), "Ann", "Lee", "1", "2001/05/17", "NULL", "NULL", "NULL",
-                "NULL", "NULL" }));
+            QStringList({ QString::number(id), "Ab", "Cd", "1", "2001/05/17", "NULL", "NULL", "NULL", "NULL",
+                "NULL" }));
 
         // Loaded back: the view state at once, the values from the database.
         run("UPDATE user SET strt='Main St 1' WHERE rowid=?", { id });
-        DlgPatinfo stored(nullptr);
-        stored.show();
-        stored.setRowID(quint64(id));
-        QVERIFY(inViewState(stored, 1));
-        QTRY_COMPARE(child<QLineEdit>(&stored, "leStreet")->text(), QStringLiteral("Main St 1"));
-        QVERIFY(child<QRadioButton>(&stored, "rbFemale")->isChecked());
-        click(&stored, "bnModify");
-        child<QLineEdit>(&stored, "leFName")->setText("Changed");
-        click(&stored, "bnCancel");
-        QTRY_COMPARE(child<QLineEdit>(&stored, "leFName")->text(), QStringLiteral("Ann"));
-        QVERIFY(stored.isVisible() && inViewState(stored, 0));
-        click(&stored, "bnModify");
-        child<QLineEdit>(&stored, "leStreet")->clear();
-        child<QLineEdit>(&stored, "leArea")->setText("New Town");
-        click(&stored, "bnOK");
-        QTRY_COMPARE(fields("SELECT fnam,area,strt,count(*) FROM user"),
-            QStringList({ "Ann", "New Town", "Main St 1", "1" }));
-        QTRY_VERIFY(inViewState(stored, 0));
-
-        DlgPatinfo fresh(nullptr);
-        fresh.show();
-        child<QLineEdit>(&fresh, "leFName")->setText("Not");
-        click(&fresh, "bnCancel");
-        QVERIFY(!fresh.isVisible());
-    }
-
-    // The records list on real files: opening, the missing-file warning, remarks and deletion,
-    // then an examination in the camera window whose captures are filed under the patient.
-    void recordsOpenWarnEditDeleteAndFileEveryCapture()
-    {
-        const qlonglong patient = insertPatient("Ab", "Cd");
-        const QString present = writePicture("Capture/present.bmp", Qt::red);
-        const QString missing = QDir::current().absoluteFilePath("Capture/vanished.mp4");
-        const QString video = TestSupport::writeFile("Capture/delete.mp4", "video");
-        const QString companion = writePicture(video + "-thumbnail.bmp", Qt::blue);
-        insertRecord(patient, present);
-        const qlonglong record = insertRecord(patient, missing, "2024/03/04 05:06:07", "old");
-        insertRecord(patient, video);
-        insertRecord(patient, writePicture("Capture/scan.BMP", Qt::gray));
-        QStringList opened;
-        DesktopOpener::setLauncher([&opened](const QString& path) { return (opened << path), true; });
         DlgPatinfo dialog(nullptr);
         dialog.show();
-        QVERIFY(loadRecords(dialog, patient));
+        dialog.setRowID(quint64(id));
+        QVERIFY(inViewState(dialog, 1));
+        QTRY_COMPARE(child<QLineEdit>(&dialog, "leStreet")->text(), QStringLiteral("Main St 1"));
+        QVERIFY(child<QRadioButton>(&dialog, "rbFemale")->isChecked());
+        click(&dialog, "bnModify");
+        child<QLineEdit>(&dialog, "leFName")->setText("Changed");
+        click(&dialog, "bnCancel");
+        QTRY_COMPARE(child<QLineEdit>(&dialog, "leFName")->text(), QStringLiteral("Ab"));
+        QVERIFY(dialog.isVisible() && inViewState(dialog, 0));
+        click(&dialog, "bnModify");
+        child<QLineEdit>(&dialog, "leStreet")->clear();
+        child<QLineEdit>(&dialog, "leArea")->setText("New Town");
+        click(&dialog, "bnOK");
+        QTRY_COMPARE(fields("SELECT fnam,area,strt,count(*) FROM user"),
+            QStringList({ "Ab", "New Town", "Main St 1", "1" }));
+
+        DlgPatinfo discarded(nullptr);
+        discarded.show();
+        child<QLineEdit>(&discarded, "leFName")->setText("Not");
+        click(&discarded, "bnCancel");
+        QVERIFY(!discarded.isVisible());
+
+        // The records list on real files: opening, the missing-file warning, remarks and deletion,
+        // then an examination in the camera window whose captures are filed under the patient.
+        const QString video = TestSupport::writeFile("Capture/delete.mp4", "video"); // makes the folder
+        const QString present = writePicture("Capture/present.bmp", Qt::red);
+        const QString missing = QDir::current().absoluteFilePath("Capture/vanished.mp4");
+        const QString companion = writePicture(video + "-thumbnail.bmp", Qt::blue);
+        insertRecord(id, present);
+        const qlonglong record = insertRecord(id, missing, "2024/03/04 05:06:07", "old");
+        insertRecord(id, video);
+        insertRecord(id, writePicture("Capture/scan.BMP", Qt::gray));
+        QStringList opened;
+        DesktopOpener::setLauncher([&opened](const QString& path) { return (opened << path), true; });
+        QVERIFY(loadRecords(dialog, id));
         auto* list = child<QTableWidget>(&dialog, "list");
-        // File type and thumbnail width of every listed record: videos (capitals included) show
-        // the video mark, alone when there is no companion thumbnail.
-        const auto listed = [&dialog, list] {
-            QStringList types = rows(list, 1);
-            for (int row = 0; row < types.size(); ++row)
-                types[row]
-                    = types[row].section('.', -1) + ' ' + QString::number(thumbnail(dialog, row).width());
-            return types;
-        };
-        QCOMPARE(listed(), QStringList({ "bmp 48", "mp4 16", "mp4 64", "BMP 16" }));
-        MsgBoxRecorder boxes(QMessageBox::No);
-        doubleClick(dialog, 0, 1);
-        doubleClick(dialog, 1, 2);
+        // Videos (capitals included) show the video mark, alone when there is no companion thumbnail.
+        QCOMPARE(rows(list, 1),
+            QStringList({ "48|present.bmp", "16|vanished.mp4", "64|delete.mp4", "16|scan.BMP" }));
+        boxes.boxes.clear();
+        boxes.answer = QMessageBox::No;
+        doubleClick(list, 0, 1);
+        doubleClick(list, 1, 2);
         DesktopOpener::setLauncher(nullptr);
         QCOMPARE(opened, QStringList { present });
-        QCOMPARE(boxes.boxes.size(), 1);
-        QCOMPARE(boxes.boxes.at(0).text, Language::instance()->text("System", "not_found").arg(missing));
+        QCOMPARE(boxes.boxes.value(0).text, Language::instance()->text("System", "not_found").arg(missing));
 
         // The remark of a vanished file can still be edited; Cancel changes nothing.
-        QCOMPARE(editRemark(dialog, 1, "bnCancel"), QStringLiteral("old"));
+        QCOMPARE(editRemark(list, 1, "bnCancel"), QStringLiteral("old"));
         QVERIFY(loadRecords(dialog));
-        QCOMPARE(rows(list, 3).at(1), QStringLiteral("|vanished.mp4|2024/03/04 05:06:07|old"));
-        QCOMPARE(editRemark(dialog, 1, "bnOK"), QStringLiteral("old"));
+        QCOMPARE(rows(list, 3).at(1), QStringLiteral("16|vanished.mp4|2024/03/04 05:06:07|old"));
+        QCOMPARE(editRemark(list, 1, "bnOK"), QStringLiteral("old"));
         QTRY_COMPARE(rows(list, 3).at(1).section('|', 3), QStringLiteral("<i>healed</i>"));
         QCOMPARE(fields("SELECT rmk FROM recd WHERE rowid=?", { record }), QStringList { "<i>healed</i>" });
 
@@ -350,20 +328,19 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(frames >= 3, 10000);
         QSignalSpy snapped(camera.data(), &FrmCamera::snap);
         child<QAction>(camera, "moSnap")->trigger();
-        QTRY_COMPARE(listed().value(3), QStringLiteral("bmp 48"));
+        QTRY_VERIFY(rows(list, 1).value(3).contains(QRegularExpression("^48\\|.*\\.bmp$")));
         // A recording that rolls over into further segments: every segment is filed, listed
         // with its companion thumbnail (a tenth of the picture).
         camera->setSegmentMs(300);
         QSignalSpy recorded(camera.data(), &FrmCamera::record);
         child<QAction>(camera, "moRecd")->trigger();
-        const int started = frames;
-        QTRY_VERIFY_WITH_TIMEOUT(frames >= started + 25, 10000);
+        frames = 0;
+        QTRY_VERIFY_WITH_TIMEOUT(frames >= 25, 10000);
         child<QAction>(camera, "moRecd")->trigger();
-        QCOMPARE(recorded.size(), 1);
-        const int segments = recorded.at(0).at(0).toStringList().size();
-        QVERIFY(segments >= 2);
-        QTRY_COMPARE(listed().size(), 4 + segments);
-        QCOMPARE(listed().mid(4).filter("mp4 64").size(), segments);
+        const int segments = recorded.value(0).value(0).toStringList().size();
+        QVERIFY(recorded.size() == 1 && segments >= 2);
+        QTRY_COMPARE(list->rowCount(), 4 + segments);
+        QCOMPARE(rows(list, 1).mid(4).filter(QRegularExpression("^64\\|.*\\.mp4$")).size(), segments);
         camera->close();
         QTRY_VERIFY(camera.isNull());
         QVERIFY(dialog.isVisible() && boxes.boxes.size() == 3);
