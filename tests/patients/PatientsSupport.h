@@ -28,10 +28,9 @@ inline QStringList fields(const QString& sql, const QVariantList& binds = {})
 {
     QSqlQuery query = run(sql, binds);
     QStringList texts;
-    if (query.next()) {
-        for (int i = 0; i < query.record().count(); ++i)
-            texts << (query.isNull(i) ? QStringLiteral("NULL") : query.value(i).toString());
-    }
+    query.next();
+    for (int i = 0; query.isValid() && i < query.record().count(); ++i)
+        texts << (query.isNull(i) ? QStringLiteral("NULL") : query.value(i).toString());
     return texts;
 }
 
