@@ -165,7 +165,8 @@ private slots:
         for (int width : { 800, 760 }) {
             w.resize(width, 600);
             QTRY_COMPARE(list->horizontalHeader()->length(), list->viewport()->width());
-            QVERIFY(list->verticalScrollBar()->isVisible() && !list->horizontalScrollBar()->isVisible());
+            QTRY_VERIFY(list->verticalScrollBar()->isVisible());
+            QTRY_VERIFY(!list->horizontalScrollBar()->isVisible());
         }
 
         // The examination date keeps patients with a record on that day.
