@@ -1,5 +1,8 @@
 #include "CamGrabber.h"
 
+#include "CaptureFormatChoice.h"
+#include "V4l2FormatReader.h"
+
 #include <QElapsedTimer>
 #include <QMutexLocker>
 
@@ -10,6 +13,7 @@ extern "C" {
 #include <libavdevice/avdevice.h>
 #include <libavformat/avformat.h>
 #include <libavutil/frame.h>
+#include <libavutil/time.h>
 #include <libswscale/swscale.h>
 }
 
@@ -52,7 +56,7 @@ void CamGrabber::setPacketStoredHook(PacketStoredHook hook)
     m_packetStoredHook = std::move(hook);
 }
 
-bool CamGrabber::open(const char* deviceName)
+bool CamGrabber::open(const char* deviceName, const CaptureFormat& wanted)
 {
     if (m_open || !deviceName || deviceName[0] == 0)
         return false;
@@ -62,19 +66,28 @@ bool CamGrabber::open(const char* deviceName)
 
     if (const InputResolver& resolver = inputResolver()) {
         const QPair<QByteArray, QByteArray> input = resolver(QByteArray(url));
-        return openStream(av_find_input_format(input.first.constData()), input.second.constData());
+        return openStream(av_find_input_format(input.first.constData()), input.second.constData(), {});
     }
-    return openStream(av_find_input_format(kCameraInputFormat), url);
+    // Left to itself FFmpeg's V4L2 input keeps the node's current size and prefers raw
+    // pictures, which a USB 2 camera sends at a few frames a second: ask for the best.
+    const CaptureFormats offered = CaptureFormatChoice::ranked(V4l2FormatReader::read(QByteArray(url)));
+    const CaptureFormat chosen = CaptureFormatChoice::choose(offered, wanted);
+    const AVInputFormat* v4l2 = av_find_input_format(kCameraInputFormat);
+    // A driver that refuses the format it offered still gets its own current one.
+    if (!openStream(v4l2, url, chosen) && (!chosen.isValid() || !openStream(v4l2, url, {})))
+        return false;
+    m_offered = offered;
+    return true;
 }
 
 bool CamGrabber::openInput(const char* formatName, const char* url)
 {
     if (m_open || !formatName || !url || url[0] == 0)
         return false;
-    return openStream(av_find_input_format(formatName), url);
+    return openStream(av_find_input_format(formatName), url, {});
 }
 
-bool CamGrabber::openStream(const AVInputFormat* format, const char* url)
+bool CamGrabber::openStream(const AVInputFormat* format, const char* url, const CaptureFormat& captureFormat)
 {
     if (m_open || !url || url[0] == 0)
         return false;
@@ -87,8 +100,20 @@ bool CamGrabber::openStream(const AVInputFormat* format, const char* url)
         avformat_free_context(raw);
         return false;
     }
-    // No size, rate or pixel format is asked for: the device's current defaults apply.
     AVDictionary* options = nullptr;
+    if (captureFormat.isValid()) {
+        av_dict_set(&options, "input_format", captureFormat.ffmpegInputFormat().constData(), 0);
+        av_dict_set(&options, "video_size",
+            QByteArray::number(captureFormat.width).append('x').append(QByteArray::number(captureFormat.height))
+                .constData(),
+            0);
+        av_dict_set(&options, "framerate",
+            QByteArray::number(captureFormat.intervalDenominator)
+                .append('/')
+                .append(QByteArray::number(captureFormat.intervalNumerator))
+                .constData(),
+            0);
+    }
     const int opened = avformat_open_input(&raw, url, format, &options);
     av_dict_free(&options);
     if (opened < 0)
@@ -107,7 +132,8 @@ bool CamGrabber::openStream(const AVInputFormat* format, const char* url)
     if (streamIndex < 0)
         return false;
 
-    const AVCodecParameters* parameters = input->streams[streamIndex]->codecpar;
+    const AVStream* stream = input->streams[streamIndex];
+    const AVCodecParameters* parameters = stream->codecpar;
     const AVCodec* codec = avcodec_find_decoder(parameters->codec_id);
     if (!codec)
         return false;
@@ -127,6 +153,12 @@ bool CamGrabber::openStream(const AVInputFormat* format, const char* url)
     m_width = width;
     m_height = height;
     m_streamIndex = streamIndex;
+    m_timeBaseNum = stream->time_base.num;
+    m_timeBaseDen = stream->time_base.den;
+    const AVRational rate = stream->avg_frame_rate.num > 0 ? stream->avg_frame_rate : stream->r_frame_rate;
+    m_frameRate = rate.num > 0 && rate.den > 0 ? av_q2d(rate) : 0.0;
+    m_offered.clear();
+    m_format = captureFormat;
     m_scalerInput = { width, height, decoder->pix_fmt };
     m_decoder = std::move(decoder);
     m_scaler = std::move(scaler);
@@ -157,7 +189,10 @@ void CamGrabber::run()
             continue;
         {
             QMutexLocker locker(&m_lock);
-            const qint64 pts = packet->pts;
+            const qint64 pts = packet->pts == AV_NOPTS_VALUE ? packet->pts
+                                                              : av_rescale_q(packet->pts,
+                                                                  AVRational { m_timeBaseNum, m_timeBaseDen },
+                                                                  AVRational { 1, kCaptureTimeBase });
             // Only the newest packet matters: one nobody took yet is dropped here.
             m_packet = std::move(packet);
             if (m_packetStoredHook)
@@ -211,7 +246,12 @@ AVFrame* CamGrabber::decode(AVPacket* packet)
     if (sws_scale(scaler, source->data, source->linesize, 0, source->height, output->data, output->linesize)
         <= 0)
         return nullptr;
-    output->pts = source->pts;
+    // The capture time rides with the picture, so a recording keeps the examination's pace
+    // whatever rate the camera sends at and whichever frames are dropped on the way.
+    const int64_t captured = source->best_effort_timestamp;
+    output->pts = captured != AV_NOPTS_VALUE && m_timeBaseNum > 0
+        ? av_rescale_q(captured, AVRational { m_timeBaseNum, m_timeBaseDen }, AVRational { 1, kCaptureTimeBase })
+        : av_gettime_relative();
     return output.release();
 }
 
@@ -248,6 +288,21 @@ int CamGrabber::width() const
 int CamGrabber::height() const
 {
     return m_open ? m_height : -1;
+}
+
+double CamGrabber::frameRate() const
+{
+    return m_open ? m_frameRate : 0.0;
+}
+
+CaptureFormats CamGrabber::offeredFormats() const
+{
+    return m_open ? m_offered : CaptureFormats();
+}
+
+CaptureFormat CamGrabber::format() const
+{
+    return m_open ? m_format : CaptureFormat();
 }
 
 bool CamGrabber::takeGrabError()

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "CaptureFormat.h"
 #include "FfmpegPtr.h"
 
 #include <QByteArray>
@@ -14,20 +15,31 @@ struct AVInputFormat;
 
 // One USB camera read through FFmpeg's V4L2 input: packets are read on a thread of its own
 // into a one-packet slot; takeFrame decodes the newest one to YUV420P at the camera's size.
+// Each frame's pts is the time its picture was captured, in microseconds (kCaptureTimeBase).
 class CamGrabber : public QThread
 {
 public:
     CamGrabber();
     ~CamGrabber() override;
 
-    // Opens the camera by its device key (Latin-1, zero-terminated).
-    bool open(const char* deviceName);
+    static constexpr int kCaptureTimeBase = 1000000;
+
+    // Opens the camera by its device key (Latin-1, zero-terminated) in the format wanted
+    // when the camera offers it, else in the camera's best format (see CaptureFormatChoice).
+    // A camera that does not say what it offers is opened in whatever format it is set to.
+    bool open(const char* deviceName, const CaptureFormat& wanted = CaptureFormat());
     // The same read, decode and convert path on any FFmpeg input (tests and the bench).
     bool openInput(const char* formatName, const char* url);
     void close();
 
     int width() const;
     int height() const;
+    // Frames per second the open camera was asked for or reports; 0 when unknown or closed.
+    double frameRate() const;
+    // What the open camera offers, most useful first (empty when it did not say), and the
+    // format it was opened in (invalid when opened without asking for one).
+    CaptureFormats offeredFormats() const;
+    CaptureFormat format() const;
     // The newest packet decoded to a YUV420P frame the caller owns (av_frame_free), or null.
     AVFrame* takeFrame();
     // The grab error flag, cleared by this call.
@@ -38,8 +50,8 @@ public:
     using InputResolver = std::function<QPair<QByteArray, QByteArray>(const QByteArray& deviceKey)>;
     static void setInputResolver(InputResolver resolver);
 
-    // Timing aid for the bench: called on the capture thread with the packet's pts each time
-    // a packet is put into the slot. Set it before open; unset it costs one test per packet.
+    // Timing aid for the bench: called on the capture thread with the packet's capture time
+    // (as the pts of its frame will be) each time a packet is put into the slot. Set it before open; unset it costs one test per packet.
     using PacketStoredHook = std::function<void(qint64 pts)>;
     void setPacketStoredHook(PacketStoredHook hook);
 
@@ -47,7 +59,7 @@ protected:
     void run() override;
 
 private:
-    bool openStream(const AVInputFormat* format, const char* url);
+    bool openStream(const AVInputFormat* format, const char* url, const CaptureFormat& captureFormat);
     AVFrame* decode(AVPacket* packet);
 
     QMutex m_lock;
@@ -56,6 +68,12 @@ private:
     int m_width = -1;
     int m_height = -1;
     int m_streamIndex = -1;
+    double m_frameRate = 0.0;
+    CaptureFormats m_offered;
+    CaptureFormat m_format;
+    // The stream's time base, for turning packet times into capture times.
+    int m_timeBaseNum = 0;
+    int m_timeBaseDen = 1;
     ffmpeg::PacketPtr m_packet;
     ffmpeg::CodecContextPtr m_decoder;
     ffmpeg::InputContextPtr m_input;

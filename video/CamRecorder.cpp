@@ -1,5 +1,6 @@
 #include "CamRecorder.h"
 
+#include "CamGrabber.h"
 #include "CamViewer.h"
 #include "SegmentWriter.h"
 
@@ -9,6 +10,7 @@
 
 extern "C" {
 #include <libavutil/frame.h>
+#include <libavutil/mathematics.h>
 #include <libswscale/swscale.h>
 }
 
@@ -126,7 +128,9 @@ bool CamRecorder::recordSegment()
     segmentClock.start();
     QElapsedTimer encodeClock;
     bool thumbnailDone = false;
-    int64_t frameIndex = 0;
+    // Capture time of the segment's first frame (it starts at 0) and of the last one written.
+    int64_t originUs = AV_NOPTS_VALUE;
+    int64_t lastPts = -1;
     bool rollOver = false;
 
     while (m_running) {
@@ -138,7 +142,17 @@ bool CamRecorder::recordSegment()
         if (!thumbnailDone)
             saveFrame(frame.get(), thumbnailName, ThumbnailScale);
 
-        frame->pts = frameIndex;
+        if (originUs == AV_NOPTS_VALUE)
+            originUs = frame->pts;
+        const int64_t pts
+            = av_rescale(frame->pts - originUs, SegmentWriter::kTimeScale, CamGrabber::kCaptureTimeBase);
+        // A picture no newer than the last one written (handed on twice) would break the
+        // file's time line.
+        if (pts <= lastPts) {
+            msleep(NoFrameSleepMs);
+            continue;
+        }
+        frame->pts = pts;
         encodeClock.start();
         if (!m_writer->encode(frame.get())) {
             thumbnailDone = true;
@@ -151,6 +165,7 @@ bool CamRecorder::recordSegment()
             QMutexLocker locker(&m_lock);
             m_lastEncoded = std::move(frame);
         }
+        lastPts = pts;
         if (m_frameObserver)
             m_frameObserver(encodeNs);
 
@@ -164,7 +179,6 @@ bool CamRecorder::recordSegment()
             break;
         }
         thumbnailDone = true;
-        ++frameIndex;
     }
     return rollOver;
 }

@@ -7,8 +7,8 @@ extern "C" {
 }
 
 namespace {
-constexpr int FramesPerSecond = 30;
-constexpr int StreamTimeScale = 9000;
+// The rate the encoder plans its bit budget for; frame times come from the camera.
+constexpr int NominalFramesPerSecond = 30;
 constexpr int KeyFrameInterval = 30;
 constexpr int MaxBFrames = 2;
 
@@ -56,11 +56,12 @@ std::unique_ptr<SegmentWriter> SegmentWriter::open(const QByteArray& fileName, i
     if (!encoder || !writer->m_packet)
         return nullptr;
 
-    stream->time_base = AVRational { 1, StreamTimeScale };
+    stream->time_base = AVRational { 1, kTimeScale };
     encoder->codec_id = AV_CODEC_ID_H264;
     encoder->width = width;
     encoder->height = height;
-    encoder->time_base = AVRational { 1, FramesPerSecond };
+    encoder->time_base = AVRational { 1, kTimeScale };
+    encoder->framerate = AVRational { NominalFramesPerSecond, 1 };
     encoder->gop_size = KeyFrameInterval;
     encoder->pix_fmt = AV_PIX_FMT_YUV420P;
     encoder->bit_rate = int64_t(width * height * 4);
@@ -77,7 +78,7 @@ std::unique_ptr<SegmentWriter> SegmentWriter::open(const QByteArray& fileName, i
         return nullptr;
     // Other containers do not know these options; they are simply not set there.
     av_opt_set(output->priv_data, "movflags", Mp4Flags, 0);
-    av_opt_set_int(output->priv_data, "video_track_timescale", StreamTimeScale, 0);
+    av_opt_set_int(output->priv_data, "video_track_timescale", kTimeScale, 0);
     // Hand every finished fragment to the system at once rather than keeping its tail in
     // the I/O buffer until the next one.
     output->flags |= AVFMT_FLAG_FLUSH_PACKETS;

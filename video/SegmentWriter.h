@@ -17,11 +17,15 @@ class SegmentWriter
 public:
     ~SegmentWriter();
 
-    // Opens fileName (local 8-bit) for a width × height YUV420P picture at 30 frames per
-    // second and writes the header. Null when anything fails; nothing is left open then.
+    // Frame times are counted in 1/kTimeScale seconds.
+    static constexpr int kTimeScale = 90000;
+
+    // Opens fileName (local 8-bit) for a width × height YUV420P picture and writes the
+    // header. Null when anything fails; nothing is left open then.
     static std::unique_ptr<SegmentWriter> open(const QByteArray& fileName, int width, int height);
 
-    // Encodes one frame (its pts counts frames) and writes what the encoder gives out.
+    // Encodes one frame (its pts is its time from the segment's start in 1/kTimeScale
+    // seconds, rising from frame to frame) and writes what the encoder gives out.
     // False when the encoder refuses the frame; write errors are not reported.
     bool encode(AVFrame* frame);
     // Drains the encoder, writes the trailer and closes the file.

@@ -72,6 +72,14 @@ Mp4Info probeMp4(const QString& path)
     return info;
 }
 
+// How long a recording plays, as ffprobe reads it.
+double mp4Duration(const QString& path)
+{
+    QProcess probe;
+    probe.start("ffprobe", { "-v", "error", "-of", "csv=p=0", "-show_entries", "format=duration", path });
+    return probe.waitForFinished(60000) ? probe.readAll().trimmed().toDouble() : 0.0;
+}
+
 QSize bmpSize(const QString& path)
 {
     QImageReader reader(path);
@@ -234,11 +242,44 @@ private slots:
         QCOMPARE(camera.recorder.stop(), QStringList { "rec.mp4" });
         QVERIFY(!camera.viewer.isRecordingIndicatorOn());
         const Mp4Info info = probeMp4("rec.mp4");
-        QCOMPARE(info.stream, QStringLiteral("h264,1920,1080,30/1,1/9000"));
+        QCOMPARE(info.stream, QStringLiteral("h264,1920,1080,30/1,1/90000"));
         QCOMPARE(info.decodedFrames, int(camera.written));
         QCOMPARE(info.keyFrames.mid(0, 3), (QList<int> { 0, 30, 60 }));
         QCOMPARE(info.keyFrames.size(), (camera.written + 29) / 30);
         QCOMPARE(bmpSize("rec.mp4-thumbnail.bmp"), QSize(192, 108));
+    }
+
+    void recordingPlaysForAsLongAsItTook_data()
+    {
+        QTest::addColumn<QByteArray>("source");
+        QTest::newRow("10 fps") << QByteArray("testsrc2=size=320x240:rate=10,realtime");
+        QTest::newRow("15 fps") << QByteArray("testsrc2=size=320x240:rate=15,realtime");
+        // A camera that lowers its rate in dim light: 30 fps for a second, then 15.
+        QTest::newRow("30 then 15 fps")
+            << QByteArray("testsrc2=size=320x240:rate=30,setpts='if(lt(N,30),N/30,1+(N-30)/15)/TB',realtime");
+    }
+
+    void recordingPlaysForAsLongAsItTook()
+    {
+        QFETCH(QByteArray, source);
+        CamGrabber grabber;
+        CamViewer viewer;
+        CamRecorder recorder(20);
+        QElapsedTimer sinceFirstFrame;
+        recorder.setFrameObserver([&sinceFirstFrame](qint64) {
+            if (!sinceFirstFrame.isValid())
+                sinceFirstFrame.start();
+        });
+        QVERIFY(grabber.openInput("lavfi", source.constData()));
+        viewer.setGrabber(&grabber);
+        QTRY_VERIFY(viewer.sourceWidth() > 0);
+        QVERIFY(recorder.start(&viewer, "paced.mp4"));
+        QTRY_VERIFY_WITH_TIMEOUT(sinceFirstFrame.isValid() && sinceFirstFrame.elapsed() >= 4000, 10000);
+        recorder.stop();
+        const double tookSeconds = sinceFirstFrame.elapsed() / 1000.0;
+        const double playsSeconds = mp4Duration("paced.mp4");
+        QVERIFY2(qAbs(playsSeconds - tookSeconds) <= 0.05 * tookSeconds,
+            qPrintable(QStringLiteral("took %1 s, plays %2 s").arg(tookSeconds).arg(playsSeconds)));
     }
 
     void restartStallRollOverAndStopMidSwitchLoseNoFrame()
