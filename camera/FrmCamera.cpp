@@ -3,6 +3,8 @@
 
 #include "AppSettings.h"
 #include "CameraDevices.h"
+#include "CameraFormatMenu.h"
+#include "CameraPreferences.h"
 #include "DiskSpace.h"
 #include "DlgAbout.h"
 #include "DlgBtnMgr.h"
@@ -74,6 +76,8 @@ FrmCamera::FrmCamera(QWidget* opener)
     // Few pictures stay at the top of the panel instead of spreading over its height.
     ui->verticalLayout->setAlignment(Qt::AlignTop | Qt::AlignHCenter);
 
+    formatMenu = new CameraFormatMenu(ui->mCams);
+    connect(formatMenu, &CameraFormatMenu::formatChosen, this, &FrmCamera::onFormatChosen);
     connectActions();
 
     applyWatermark();
@@ -150,7 +154,8 @@ void FrmCamera::buildStatusBar()
         label->setObjectName(QLatin1String(name));
         return label;
     };
-    resolutionLabel = new QLabel(QStringLiteral("1920x1080"));
+    resolutionLabel = new QLabel;
+    resolutionLabel->setObjectName(QStringLiteral("resolutionLabel"));
     firmwareLabel = new QLabel;
     diskLabel = new QLabel;
     statusBar()->addWidget(caption("sbCAM", "Camera:"), 0);
@@ -194,6 +199,8 @@ void FrmCamera::retranslate()
     for (QAction* camera : cameras)
         camera->setText(cameraTitle);
     ui->video->setOverlayTexts(systemText("vFreeze"), systemText("vSnapshot"), systemText("vWBalance"));
+    formatMenu->retranslate();
+    showCameraState();
 }
 
 void FrmCamera::onFileSave(bool)
@@ -229,12 +236,13 @@ void FrmCamera::onCamrRefr(bool)
         }
         auto* entry = new QAction(cameraTitle, nullptr);
         entry->setData(it.key());
+        entry->setProperty("description", it.value());
         entry->setCheckable(true);
         if (it.key() == currentCamera) {
             entry->setChecked(true);
             currentFound = true;
         }
-        ui->mCams->addAction(entry);
+        ui->mCams->insertAction(formatMenu->firstAction(), entry);
         cameraGroup->addAction(entry);
     }
 
@@ -246,12 +254,45 @@ void FrmCamera::onCamrRefr(bool)
 
 void FrmCamera::onCamrOpen(QAction* action)
 {
+    currentCamera = action ? action->data().toString() : QString();
+    currentDescription = action ? action->property("description").toString() : QString();
+    openCurrentCamera();
+}
+
+void FrmCamera::onFormatChosen(const CaptureFormat& format)
+{
+    CameraPreferences::setFormat(currentDescription, format);
+    openCurrentCamera();
+}
+
+void FrmCamera::openCurrentCamera()
+{
+    // A recording cannot go on across a reopen: the picture may change its size.
+    if (ui->moRecd->isChecked())
+        ui->moRecd->trigger();
     ui->video->setGrabber(nullptr);
     grabber.close();
-    currentCamera = action ? action->data().toString() : QString();
     const QByteArray deviceKey = currentCamera.toLatin1();
-    grabber.open(deviceKey.constData());
+    grabber.open(deviceKey.constData(), CameraPreferences::format(currentDescription));
     ui->video->setGrabber(&grabber);
+    formatMenu->setFormats(grabber.offeredFormats(), grabber.format());
+    showCameraState();
+}
+
+void FrmCamera::showCameraState()
+{
+    if (grabber.width() < 1) {
+        resolutionLabel->clear();
+        return;
+    }
+    const double fps = grabber.frameRate();
+    QString text = QStringLiteral("%1x%2").arg(grabber.width()).arg(grabber.height());
+    const QString pattern = systemText("fmt_status");
+    if (fps > 0)
+        text = pattern.isEmpty()
+            ? text + QStringLiteral(" @ %1 fps").arg(CaptureFormat::fpsText(fps))
+            : pattern.arg(grabber.width()).arg(grabber.height()).arg(CaptureFormat::fpsText(fps));
+    resolutionLabel->setText(text);
 }
 
 void FrmCamera::onViewTopm(bool checked)
@@ -455,6 +496,7 @@ void FrmCamera::onDiskUpdate()
     // Each report stops the recording before its message box opens: the box is modal and
     // the timer keeps ticking, so the next tick must find nothing left to report.
     if (grabber.takeGrabError()) {
+        resolutionLabel->clear();
         if (ui->moRecd->isChecked())
             ui->moRecd->trigger();
         MsgBox::warning(this, QStringLiteral("grab_eror"));
@@ -555,6 +597,7 @@ void FrmCamera::closeEvent(QCloseEvent* event)
     diskTimer.stop();
     ui->video->setGrabber(nullptr);
     grabber.close();
+    showCameraState();
     if (opener)
         opener->show();
 }

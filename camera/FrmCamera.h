@@ -10,6 +10,7 @@
 #include <QStringList>
 #include <QTimer>
 
+class CameraFormatMenu;
 class QAction;
 class QActionGroup;
 class QLabel;
@@ -57,6 +58,7 @@ private slots:
     void onFileExit(bool checked);
     void onCamrRefr(bool checked);
     void onCamrOpen(QAction* action);
+    void onFormatChosen(const CaptureFormat& format);
     void onViewTopm(bool checked);
     void onViewFull(bool checked);
     void onViewDispDeft(bool checked);
@@ -88,6 +90,9 @@ private:
     void buildStatusBar();
     void applyWatermark();
     void setFirmware(unsigned short release);
+    // Opens the current camera in the format kept for it (or its best one).
+    void openCurrentCamera();
+    void showCameraState();
     bool takeSnapshot();
     void startRecording();
     void stopRecording();
@@ -106,6 +111,8 @@ private:
     CamGrabber grabber;
     CamRecorder recorder { 20 };
     QString currentCamera;
+    QString currentDescription;
+    CameraFormatMenu* formatMenu = nullptr;
     QActionGroup* cameraGroup = nullptr;
     QActionGroup* languageGroup = nullptr;
 };

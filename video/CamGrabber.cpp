@@ -104,7 +104,9 @@ bool CamGrabber::openStream(const AVInputFormat* format, const char* url, const 
     if (captureFormat.isValid()) {
         av_dict_set(&options, "input_format", captureFormat.ffmpegInputFormat().constData(), 0);
         av_dict_set(&options, "video_size",
-            QByteArray::number(captureFormat.width).append('x').append(QByteArray::number(captureFormat.height))
+            QByteArray::number(captureFormat.width)
+                .append('x')
+                .append(QByteArray::number(captureFormat.height))
                 .constData(),
             0);
         av_dict_set(&options, "framerate",
@@ -189,10 +191,10 @@ void CamGrabber::run()
             continue;
         {
             QMutexLocker locker(&m_lock);
-            const qint64 pts = packet->pts == AV_NOPTS_VALUE ? packet->pts
-                                                              : av_rescale_q(packet->pts,
-                                                                  AVRational { m_timeBaseNum, m_timeBaseDen },
-                                                                  AVRational { 1, kCaptureTimeBase });
+            const qint64 pts = packet->pts == AV_NOPTS_VALUE
+                ? packet->pts
+                : av_rescale_q(packet->pts, AVRational { m_timeBaseNum, m_timeBaseDen },
+                    AVRational { 1, kCaptureTimeBase });
             // Only the newest packet matters: one nobody took yet is dropped here.
             m_packet = std::move(packet);
             if (m_packetStoredHook)
@@ -249,9 +251,9 @@ AVFrame* CamGrabber::decode(AVPacket* packet)
     // The capture time rides with the picture, so a recording keeps the examination's pace
     // whatever rate the camera sends at and whichever frames are dropped on the way.
     const int64_t captured = source->best_effort_timestamp;
-    output->pts = captured != AV_NOPTS_VALUE && m_timeBaseNum > 0
-        ? av_rescale_q(captured, AVRational { m_timeBaseNum, m_timeBaseDen }, AVRational { 1, kCaptureTimeBase })
-        : av_gettime_relative();
+    output->pts = captured != AV_NOPTS_VALUE && m_timeBaseNum > 0 ? av_rescale_q(captured,
+                      AVRational { m_timeBaseNum, m_timeBaseDen }, AVRational { 1, kCaptureTimeBase })
+                                                                  : av_gettime_relative();
     return output.release();
 }
 

@@ -51,7 +51,8 @@ public:
     static void setInputResolver(InputResolver resolver);
 
     // Timing aid for the bench: called on the capture thread with the packet's capture time
-    // (as the pts of its frame will be) each time a packet is put into the slot. Set it before open; unset it costs one test per packet.
+    // (as the pts of its frame will be) each time a packet is put into the slot. Set it before open; unset it
+    // costs one test per packet.
     using PacketStoredHook = std::function<void(qint64 pts)>;
     void setPacketStoredHook(PacketStoredHook hook);
 

@@ -78,11 +78,15 @@ QString CaptureFormat::fpsText(double fps)
     return text;
 }
 
-QString CaptureFormat::label() const
+QString CaptureFormat::kindName() const
 {
     const KnownFormat* format = known(fourcc);
-    const QString name = format ? QLatin1String(format->shortName) : fourccText();
-    return QStringLiteral("%1x%2, %3 fps (%4)").arg(width).arg(height).arg(fpsText(fps()), name);
+    return format ? QLatin1String(format->shortName) : fourccText();
+}
+
+QString CaptureFormat::label() const
+{
+    return QStringLiteral("%1x%2, %3 fps (%4)").arg(width).arg(height).arg(fpsText(fps()), kindName());
 }
 
 QString CaptureFormat::toSetting() const

@@ -23,6 +23,8 @@ struct CaptureFormat {
     // FFmpeg's name for the format in its V4L2 input's "input_format" option, or empty
     // text when FFmpeg cannot read it.
     QByteArray ffmpegInputFormat() const;
+    // What people call the format: "MJPEG", "YUYV".
+    QString kindName() const;
     // "1920x1080, 30 fps (MJPEG)"
     QString label() const;
     // The rate as people write it: "30", "29.97", "7.5".

@@ -14,6 +14,15 @@ bool fluid(const CaptureFormat& format)
     return format.fps() >= kFluidFps - kRateSlack;
 }
 
+// MJPEG first: every picture stands alone and decodes at once. Other compressed formats
+// (H.264) next, raw last.
+int encodingRank(const CaptureFormat& format)
+{
+    if (format.ffmpegInputFormat() == "mjpeg")
+        return 0;
+    return format.compressed ? 1 : 2;
+}
+
 // Smaller sorts first.
 auto rankKey(const CaptureFormat& format)
 {
@@ -24,7 +33,8 @@ auto rankKey(const CaptureFormat& format)
     // cost bandwidth and light for nothing a recording keeps). Slow rates: highest first.
     const int rateGroup = isFluid && !withinEnough ? 1 : 0;
     const double rateOrder = isFluid && !withinEnough ? fps : -fps;
-    return std::make_tuple(!isFluid, -format.pixels(), rateGroup, rateOrder, !format.compressed, format.fourcc);
+    return std::make_tuple(
+        !isFluid, -format.pixels(), rateGroup, rateOrder, encodingRank(format), format.fourcc);
 }
 } // namespace
 

@@ -69,7 +69,7 @@ class TestCameraWindow : public QObject
     {
         QStringList entries;
         for (QAction* a : window->findChild<QMenu*>(QStringLiteral("mCams"))->actions())
-            if (a != action("mcRefr"))
+            if (a != action("mcRefr") && !a->isSeparator() && !a->menu())
                 entries << QString("%1|%2|%3").arg(a->data().toString(), a->text()).arg(a->isChecked());
         return entries;
     }
@@ -154,6 +154,25 @@ private slots:
         QCOMPARE(QStringList({ window->windowTitle(), action("moSnap")->text(), caption->text() })
                 << cameraEntries().value(0),
             QStringList({ "Karvex Kamera", "&Foto", "Kamera", "/dev/video2|Untersuchungskamera|1" }));
+    }
+
+    void statusBarShowsTheOpenCamerasSizeAndRate()
+    {
+        devices = { { "/dev/video2", "ZEN-LUX HD" }, { "/dev/video3", "ORA-LUX" } };
+        sources.insert("/dev/video2", "testsrc2=size=320x240:rate=30,realtime");
+        sources.insert("/dev/video3", "testsrc2=size=640x480:rate=15,realtime");
+        open(nullptr, QByteArray());
+        QCOMPARE(statusText(1), QStringLiteral("320x240 @ 30 fps"));
+        for (QAction* entry : window->findChild<QMenu*>(QStringLiteral("mCams"))->actions())
+            if (entry->data().toString() == QLatin1String("/dev/video3"))
+                entry->trigger();
+        QCOMPARE(statusText(1), QStringLiteral("640x480 @ 15 fps"));
+    }
+
+    void statusBarIsEmptyWithoutCamera()
+    {
+        open(nullptr, QByteArray());
+        QCOMPARE(statusText(1), QString());
     }
 
     void viewAndCameraKeysFollowTheirTables()

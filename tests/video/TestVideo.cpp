@@ -47,7 +47,7 @@ FramePtr waitForFrame(CamGrabber& grabber)
 struct Mp4Info {
     QString stream; // "codec,width,height,frame rate,time base"
     int decodedFrames = 0;
-    QList<int> keyFrames; // frame numbers, from 0
+    QList<int> keyFrames; // frame numbers in stored order, from 0
 };
 
 Mp4Info probeMp4(const QString& path)
@@ -58,16 +58,15 @@ Mp4Info probeMp4(const QString& path)
             "stream=codec_name,width,height,r_frame_rate,time_base,nb_read_frames:packet=pts_time,flags",
             path });
     Mp4Info info;
-    double first = -1;
+    int packet = 0;
     for (const QByteArray& line :
         probe.waitForFinished(60000) ? probe.readAll().split('\n') : QByteArrayList()) {
         const QByteArrayList fields = line.split(',');
         if (fields.size() == 6)
             info.stream = line.left(line.lastIndexOf(',')), info.decodedFrames = fields[5].toInt();
-        if (fields.size() == 2 && first < 0)
-            first = fields[0].toDouble();
         if (fields.size() == 2 && fields[1].startsWith('K'))
-            info.keyFrames << qRound((fields[0].toDouble() - first) * 30);
+            info.keyFrames << packet;
+        packet += fields.size() == 2;
     }
     return info;
 }
