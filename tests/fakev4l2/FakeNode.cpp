@@ -265,7 +265,7 @@ int FakeNode::queryBuffer(v4l2_buffer& buffer) const
     return 0;
 }
 
-int FakeNode::queueBuffer(int fd, v4l2_buffer& buffer, std::condition_variable& wake)
+int FakeNode::queueBuffer(int fd, v4l2_buffer& buffer)
 {
     if (isBusy(fd))
         return EBUSY;
@@ -274,7 +274,6 @@ int FakeNode::queueBuffer(int fd, v4l2_buffer& buffer, std::condition_variable& 
         return EINVAL;
     m_buffers[buffer.index].queued = true;
     m_queue.push_back(buffer.index);
-    wake.notify_all();
     return queryBuffer(buffer);
 }
 
@@ -313,37 +312,26 @@ void FakeNode::fillBuffer(int64_t nowNs, v4l2_buffer& buffer)
     queryBuffer(buffer);
 }
 
-int FakeNode::dequeueBuffer(int fd, bool nonBlocking, v4l2_buffer& buffer, std::unique_lock<std::mutex>& lock,
-    std::condition_variable& wake)
+int FakeNode::dequeueBuffer(int fd, v4l2_buffer& buffer)
 {
     if (isBusy(fd))
         return EBUSY;
     if (buffer.type != V4L2_BUF_TYPE_VIDEO_CAPTURE || buffer.memory != V4L2_MEMORY_MMAP)
         return EINVAL;
-    for (;;) {
-        if (m_gone)
-            return ENODEV;
-        if (unplugDue()) {
-            m_gone = true;
-            wake.notify_all();
-            return ENODEV;
-        }
-        if (!m_streaming)
-            return EINVAL;
-        const int64_t now = monotonicNs();
-        if (frameDue(now)) {
-            fillBuffer(now, buffer);
-            return 0;
-        }
-        if (nonBlocking)
-            return EAGAIN;
-        // Wake for the frame, a QBUF from another thread, or (at the latest) to look again.
-        const int64_t waitNs = m_queue.empty() ? 50000000 : std::min<int64_t>(m_nextDueNs - now, 50000000);
-        wake.wait_for(lock, std::chrono::nanoseconds(waitNs));
+    if (unplugDue()) {
+        m_gone = true;
+        return ENODEV;
     }
+    if (!m_streaming)
+        return EINVAL;
+    const int64_t now = monotonicNs();
+    if (!frameDue(now))
+        return EAGAIN;
+    fillBuffer(now, buffer);
+    return 0;
 }
 
-int FakeNode::streamOn(int fd, std::condition_variable& wake)
+int FakeNode::streamOn(int fd)
 {
     if (isBusy(fd))
         return EBUSY;
@@ -355,7 +343,6 @@ int FakeNode::streamOn(int fd, std::condition_variable& wake)
         m_nextDueNs = monotonicNs();
         m_delivered = 0;
         writeLog("STREAMON");
-        wake.notify_all();
     }
     return 0;
 }
@@ -375,8 +362,7 @@ int FakeNode::streamOff(int fd)
     return 0;
 }
 
-int FakeNode::ioctl(int fd, bool nonBlocking, unsigned long request, void* arg,
-    std::unique_lock<std::mutex>& lock, std::condition_variable& wake)
+int FakeNode::ioctl(int fd, unsigned long request, void* arg)
 {
     if (unplugDue())
         m_gone = true;
@@ -462,14 +448,14 @@ int FakeNode::ioctl(int fd, bool nonBlocking, unsigned long request, void* arg,
     case VIDIOC_QUERYBUF:
         return queryBuffer(*static_cast<v4l2_buffer*>(arg));
     case VIDIOC_QBUF:
-        return queueBuffer(fd, *static_cast<v4l2_buffer*>(arg), wake);
+        return queueBuffer(fd, *static_cast<v4l2_buffer*>(arg));
     case VIDIOC_DQBUF:
-        return dequeueBuffer(fd, nonBlocking, *static_cast<v4l2_buffer*>(arg), lock, wake);
+        return dequeueBuffer(fd, *static_cast<v4l2_buffer*>(arg));
     case VIDIOC_STREAMON:
     case VIDIOC_STREAMOFF:
         if (*static_cast<int*>(arg) != V4L2_BUF_TYPE_VIDEO_CAPTURE)
             return EINVAL;
-        return request == VIDIOC_STREAMON ? streamOn(fd, wake) : streamOff(fd);
+        return request == VIDIOC_STREAMON ? streamOn(fd) : streamOff(fd);
     case VIDIOC_QUERYCTRL:
         return m_controls.query(*static_cast<v4l2_queryctrl*>(arg));
     case VIDIOC_QUERYMENU:

@@ -4,17 +4,15 @@
 #include "DeviceConfig.h"
 #include "TestPicture.h"
 
-#include <condition_variable>
 #include <cstdint>
 #include <deque>
 #include <linux/videodev2.h>
 #include <memory>
-#include <mutex>
 #include <sys/types.h>
 
 // One emulated capture node: what uvcvideo keeps per device (format, interval, controls, the
 // buffer queue) and the camera behind it, which delivers frames in real time while streaming.
-// The caller holds the emulator's lock for every call; a blocking DQBUF waits on it.
+// The caller holds the emulator's lock for every call and does the waiting for blocking DQBUF.
 class FakeNode
 {
 public:
@@ -27,9 +25,9 @@ public:
     bool isGone() const { return m_gone; }
     void unplug() { m_gone = true; }
 
-    // Returns 0 or an errno. `fd` identifies the opener (the buffer owner).
-    int ioctl(int fd, bool nonBlocking, unsigned long request, void* arg, std::unique_lock<std::mutex>& lock,
-        std::condition_variable& wake);
+    // Returns 0 or an errno; DQBUF gives EAGAIN when no frame is due. `fd` identifies the
+    // opener (the buffer owner).
+    int ioctl(int fd, unsigned long request, void* arg);
     // Maps buffer memory at `offset`; nullptr with `error` set when there is none.
     void* mmap(int fd, void* addr, size_t length, int prot, int flags, off_t offset, int& error);
     // The descriptor `fd` was closed.
@@ -51,10 +49,9 @@ private:
     int parmIoctl(unsigned long request, v4l2_streamparm& parm);
     int requestBuffers(int fd, v4l2_requestbuffers& request);
     int queryBuffer(v4l2_buffer& buffer) const;
-    int queueBuffer(int fd, v4l2_buffer& buffer, std::condition_variable& wake);
-    int dequeueBuffer(int fd, bool nonBlocking, v4l2_buffer& buffer, std::unique_lock<std::mutex>& lock,
-        std::condition_variable& wake);
-    int streamOn(int fd, std::condition_variable& wake);
+    int queueBuffer(int fd, v4l2_buffer& buffer);
+    int dequeueBuffer(int fd, v4l2_buffer& buffer);
+    int streamOn(int fd);
     int streamOff(int fd);
     void freeBuffers();
     bool frameDue(int64_t nowNs) const;

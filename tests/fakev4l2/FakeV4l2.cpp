@@ -12,6 +12,7 @@
 #include <condition_variable>
 #include <cstdlib>
 #include <fcntl.h>
+#include <linux/videodev2.h>
 #include <map>
 #include <mutex>
 #include <sys/eventfd.h>
@@ -24,6 +25,7 @@ namespace {
 
 constexpr int kMaxFd = 65536;
 constexpr int64_t kSliceNs = 10000000; // how often real descriptors are polled in a mixed set
+constexpr int64_t kRecheckNs = 50000000; // how often a waiter looks again at the configuration
 
 int64_t monotonicNs()
 {
@@ -104,12 +106,24 @@ public:
         std::unique_lock<std::mutex> lock(m_mutex);
         InsideGuard guard;
         syncConfig();
-        const std::shared_ptr<FakeNode> node = nodeOf(fd);
-        if (!node)
-            return fail(EBADF);
-        const bool nonBlocking = fcntl(fd, F_GETFL) & O_NONBLOCK;
-        const int error = node->ioctl(fd, nonBlocking, request, arg, lock, m_wake);
-        return error ? fail(error) : 0;
+        const bool blocking = request == VIDIOC_DQBUF && !(fcntl(fd, F_GETFL) & O_NONBLOCK);
+        for (;;) {
+            const std::shared_ptr<FakeNode> node = nodeOf(fd);
+            if (!node)
+                return fail(EBADF);
+            const int error = node->ioctl(fd, request, arg);
+            // A QBUF or STREAMON may be what a waiting DQBUF or poll in another thread needs.
+            m_wake.notify_all();
+            if (error != EAGAIN || !blocking)
+                return error ? fail(error) : 0;
+            // Wait for the frame, a QBUF from another thread, or (at the latest) look again at
+            // the configuration: the camera may have been unplugged meanwhile.
+            const int64_t next = node->nextEventNs();
+            const int64_t waitNs
+                = next < 0 ? kRecheckNs : std::min(std::max<int64_t>(next - monotonicNs(), 0), kRecheckNs);
+            m_wake.wait_for(lock, std::chrono::nanoseconds(waitNs));
+            syncConfig();
+        }
     }
 
     void* mmap(void* addr, size_t length, int prot, int flags, int fd, off_t offset)
@@ -169,7 +183,7 @@ public:
                 if (ready || now >= deadline)
                     return ready;
                 // Woken early by QBUF, STREAMON or close; looks again at least every 50 ms.
-                m_wake.wait_for(lock, std::chrono::nanoseconds(std::min<int64_t>(waitNs, 50000000)));
+                m_wake.wait_for(lock, std::chrono::nanoseconds(std::min(waitNs, kRecheckNs)));
                 continue;
             }
             lock.unlock();

@@ -144,6 +144,7 @@ private slots:
     void framesArePacedInRealTime();
     void deviceOpenedWithoutOptionsKeepsCurrentFormat();
     void unplugAfterFramesEndsReading();
+    void unplugWhileStreamingEndsReading();
     void failOpenGivesErrno_data();
     void failOpenGivesErrno();
     void pollWaitsForTheNextFrame();
@@ -320,6 +321,17 @@ void TestFakeV4l2::unplugAfterFramesEndsReading()
     QCOMPARE(result, AVERROR(ENODEV));
 }
 
+void TestFakeV4l2::unplugWhileStreamingEndsReading()
+{
+    const Input input = openInput({ "input_format", "mjpeg", "video_size", "1280x720" });
+    QVERIFY(input);
+    Packet packet(av_packet_alloc());
+    QVERIFY(av_read_frame(input.get(), packet.get()) >= 0);
+    av_packet_unref(packet.get());
+    m_cameras->unplug(QString::fromLatin1(kNode));
+    QCOMPARE(av_read_frame(input.get(), packet.get()), AVERROR(ENODEV));
+}
+
 void TestFakeV4l2::failOpenGivesErrno_data()
 {
     QTest::addColumn<QString>("failure");
@@ -348,19 +360,24 @@ void TestFakeV4l2::pollWaitsForTheNextFrame()
     const int fd = ::open(kNode, O_RDWR | O_NONBLOCK);
     QVERIFY(fd >= 0);
     QVERIFY(startStreaming(fd));
-    v4l2_buffer buffer = captureBuffer();
-    QCOMPARE(xioctl(fd, VIDIOC_DQBUF, &buffer), 0); // the first frame is due at STREAMON
-    QCOMPARE(xioctl(fd, VIDIOC_DQBUF, &buffer), EAGAIN);
+    v4l2_buffer first = captureBuffer();
+    QCOMPARE(xioctl(fd, VIDIOC_DQBUF, &first), 0); // the first frame is due at STREAMON
+    v4l2_buffer second = captureBuffer();
+    QCOMPARE(xioctl(fd, VIDIOC_DQBUF, &second), EAGAIN);
     pollfd waiting { fd, POLLIN, 0 };
-    QElapsedTimer clock;
-    clock.start();
     QCOMPARE(poll(&waiting, 1, 1000), 1);
-    QVERIFY(clock.elapsed() >= 20); // the next frame at 30 fps comes 33 ms after the first
+    const int64_t pollReturnedUs = av_gettime_relative();
     QCOMPARE(int(waiting.revents), int(POLLIN));
-    QCOMPARE(xioctl(fd, VIDIOC_DQBUF, &buffer), 0);
-    QCOMPARE(buffer.sequence, 1u);
-    QCOMPARE(buffer.bytesused, 640u * 480u * 2u);
+    QCOMPARE(xioctl(fd, VIDIOC_DQBUF, &second), 0);
     ::close(fd);
+    const int64_t firstUs = first.timestamp.tv_sec * 1000000LL + first.timestamp.tv_usec;
+    const int64_t secondUs = second.timestamp.tv_sec * 1000000LL + second.timestamp.tv_usec;
+    QCOMPARE(second.sequence, 1u);
+    QCOMPARE(second.bytesused, 640u * 480u * 2u);
+    QVERIFY(second.flags & V4L2_BUF_FLAG_TIMESTAMP_MONOTONIC);
+    // 30 fps: a frame interval later (rounded to microseconds), and poll did not wake before it.
+    QVERIFY(qAbs(secondUs - firstUs - 33333) <= 1);
+    QVERIFY(pollReturnedUs >= secondUs);
 }
 
 void TestFakeV4l2::selectWatchesCameraBesideOtherDescriptors()
@@ -387,7 +404,8 @@ void TestFakeV4l2::selectWatchesCameraBesideOtherDescriptors()
     FD_SET(fd, &readable);
     QCOMPARE(xioctl(fd, VIDIOC_DQBUF, &buffer), 0);
     timeout = { 0, 0 };
-    QCOMPARE(select(std::max(fd, pipeFds[0]) + 1, &readable, nullptr, nullptr, &timeout), 1);
+    // The camera may have its next frame ready as well on a slow machine.
+    QVERIFY(select(std::max(fd, pipeFds[0]) + 1, &readable, nullptr, nullptr, &timeout) >= 1);
     QVERIFY(FD_ISSET(pipeFds[0], &readable));
     ::close(pipeFds[0]);
     ::close(pipeFds[1]);
@@ -433,8 +451,8 @@ void TestFakeV4l2::rateChangeSlowsDeliveryButNotTheReportedRate()
         av_packet_unref(packet.get());
     }
     QCOMPARE(pts.size(), 5);
-    // Microseconds: 1/30 s apart until the third frame, 1/10 s after it.
-    QVERIFY(qAbs(pts[4] - pts[3] - 100000) < 1000);
+    // Microseconds: from the third frame on, 1/10 s apart (or more, if this reader fell behind).
+    QVERIFY(pts[4] - pts[3] >= 99000);
 }
 
 void TestFakeV4l2::controlWalkListsEveryControl()
