@@ -42,6 +42,14 @@ const DeviceConfig::Control* ControlSet::find(uint32_t id) const
     return nullptr;
 }
 
+bool ControlSet::hasClass(uint32_t id) const
+{
+    for (const auto& c : m_controls)
+        if ((V4L2_CTRL_ID2CLASS(c.id) | 1) == id)
+            return true;
+    return false;
+}
+
 int ControlSet::query(v4l2_queryctrl& query) const
 {
     const uint32_t next = V4L2_CTRL_FLAG_NEXT_CTRL | V4L2_CTRL_FLAG_NEXT_COMPOUND;
@@ -56,17 +64,18 @@ int ControlSet::query(v4l2_queryctrl& query) const
         const auto it = ids.upper_bound(id);
         if (it == ids.end())
             return EINVAL;
-        if (!find(*it)) {
-            std::memset(&query, 0, sizeof query);
-            query.id = *it;
-            query.type = V4L2_CTRL_TYPE_CTRL_CLASS;
-            copyText(query.name, sizeof query.name, className(V4L2_CTRL_ID2CLASS(*it)));
-            query.flags = V4L2_CTRL_FLAG_READ_ONLY | V4L2_CTRL_FLAG_WRITE_ONLY;
-            return 0;
-        }
         query.id = *it;
     }
     const DeviceConfig::Control* c = find(query.id);
+    if (!c && hasClass(query.id)) {
+        const uint32_t classId = query.id;
+        std::memset(&query, 0, sizeof query);
+        query.id = classId;
+        query.type = V4L2_CTRL_TYPE_CTRL_CLASS;
+        copyText(query.name, sizeof query.name, className(V4L2_CTRL_ID2CLASS(classId)));
+        query.flags = V4L2_CTRL_FLAG_READ_ONLY | V4L2_CTRL_FLAG_WRITE_ONLY;
+        return 0;
+    }
     if (!c)
         return EINVAL;
     std::memset(&query, 0, sizeof query);

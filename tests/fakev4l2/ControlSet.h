@@ -21,6 +21,8 @@ public:
 
 private:
     const DeviceConfig::Control* find(uint32_t id) const;
+    // Whether id is the class entry (class | 1) of one of the controls.
+    bool hasClass(uint32_t id) const;
     int check(const DeviceConfig::Control* control, int32_t value) const;
 
     std::vector<DeviceConfig::Control> m_controls;

@@ -1,6 +1,7 @@
 #include "FakeNode.h"
 
 #include "FakeV4l2.h"
+#include "TestPicture.h"
 
 #include <cerrno>
 #include <climits>
@@ -95,6 +96,13 @@ uint32_t nearestFps(const DeviceConfig::Size& size, uint32_t numerator, uint32_t
         if (std::abs(1.0 / fps - wanted) < std::abs(1.0 / best - wanted))
             best = fps;
     return best;
+}
+
+// One picture cache for the process: a replugged camera need not encode its frames again.
+TestPicture& sharedPicture()
+{
+    static TestPicture* shared = new TestPicture;
+    return *shared;
 }
 
 // YUYV exactly (FFmpeg checks it); MJPEG gets the same room, as UVC cameras announce.
@@ -295,9 +303,9 @@ void FakeNode::fillBuffer(int64_t nowNs, v4l2_buffer& buffer)
     const uint32_t index = m_queue.front();
     m_queue.pop_front();
     Buffer& b = m_buffers[index];
-    const std::vector<uint8_t>& picture = m_picture.frame(m_fourcc, m_width, m_height);
-    const size_t bytes = std::min(picture.size(), m_bufferLength);
-    std::memcpy(m_mapping + index * m_bufferLength, picture.data(), bytes);
+    const std::vector<uint8_t>& frame = sharedPicture().frame(m_fourcc, m_width, m_height);
+    const size_t bytes = std::min(frame.size(), m_bufferLength);
+    std::memcpy(m_mapping + index * m_bufferLength, frame.data(), bytes);
     b.queued = false;
     b.bytesUsed = uint32_t(bytes);
     b.sequence = uint32_t(m_delivered);

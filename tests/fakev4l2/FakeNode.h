@@ -2,7 +2,6 @@
 
 #include "ControlSet.h"
 #include "DeviceConfig.h"
-#include "TestPicture.h"
 
 #include <cstdint>
 #include <deque>
@@ -63,7 +62,6 @@ private:
 
     std::shared_ptr<const DeviceConfig> m_config;
     ControlSet m_controls;
-    TestPicture m_picture;
     bool m_gone = false;
 
     uint32_t m_fourcc = 0;
