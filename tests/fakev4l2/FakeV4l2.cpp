@@ -112,8 +112,10 @@ public:
             if (!node)
                 return fail(EBADF);
             const int error = node->ioctl(fd, request, arg);
-            // A QBUF or STREAMON may be what a waiting DQBUF or poll in another thread needs.
-            m_wake.notify_all();
+            // A QBUF or STREAMON may be what a waiting DQBUF or poll in another thread needs. (Not
+            // after EAGAIN: two waiters would keep waking each other.)
+            if (!error)
+                m_wake.notify_all();
             if (error != EAGAIN || !blocking)
                 return error ? fail(error) : 0;
             // Wait for the frame, a QBUF from another thread, or (at the latest) look again at
