@@ -66,7 +66,9 @@ bool CamGrabber::open(const char* deviceName, const CaptureFormat& wanted)
 
     if (const InputResolver& resolver = inputResolver()) {
         const QPair<QByteArray, QByteArray> input = resolver(QByteArray(url));
-        return openStream(av_find_input_format(input.first.constData()), input.second.constData(), {});
+        if (input.first != kCameraInputFormat)
+            return openStream(av_find_input_format(input.first.constData()), input.second.constData(), {});
+        std::strncpy(url, input.second.constData(), kUrlBufferSize - 1);
     }
     // Left to itself FFmpeg's V4L2 input keeps the node's current size and prefers raw
     // pictures, which a USB 2 camera sends at a few frames a second: ask for the best.

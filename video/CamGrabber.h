@@ -46,7 +46,8 @@ public:
     bool takeGrabError();
 
     // Test seam at the hardware boundary: maps a device key to the FFmpeg input that stands
-    // in for the camera (format name, URL). Unset, the key is opened as a V4L2 device node.
+    // in for the camera (format name, URL). Unset, the key is opened as a V4L2 device node;
+    // a "video4linux2" input it names is opened as a camera, formats and all.
     using InputResolver = std::function<QPair<QByteArray, QByteArray>(const QByteArray& deviceKey)>;
     static void setInputResolver(InputResolver resolver);
 
