@@ -37,13 +37,18 @@ Language* Language::instance()
     static Language* language = nullptr;
     if (!language) {
         language = new Language;
-        const QString stored = AppSettings().value(kLanguagePathKey, QString());
-        if (stored.isEmpty())
-            language->loadDefault(QLocale(QLocale::English, QLocale::AnyCountry));
-        else
-            language->load(stored);
+        language->loadAtStart(QLocale::system());
     }
     return language;
+}
+
+void Language::loadAtStart(const QLocale& userLocale)
+{
+    const QString stored = AppSettings().value(kLanguagePathKey, QString());
+    if (!stored.isEmpty())
+        load(stored);
+    else if (!loadDefault(userLocale))
+        loadDefault(QLocale(QLocale::English, QLocale::AnyCountry));
 }
 
 Language::Language() = default;
@@ -59,16 +64,27 @@ void Language::load(const QString& path)
     AppSettings().setValue(kLanguagePathKey, path);
 }
 
-void Language::loadDefault(const QLocale& locale)
+bool Language::loadDefault(const QLocale& locale)
 {
     const QStringList tags = locale.uiLanguages();
     for (const QString& tag : tags) {
         const QString file = kFolder + QStringLiteral("lang_") + tag + QStringLiteral(".ini");
         if (QFileInfo::exists(file)) {
             load(QFileInfo(file).absoluteFilePath());
-            return;
+            return true;
         }
     }
+    // A user in Austria reads the German file rather than the English one.
+    for (const QString& tag : tags) {
+        const QString language = tag.section(QLatin1Char('-'), 0, 0);
+        const QFileInfoList files = QDir(kFolder).entryInfoList(
+            { QStringLiteral("lang_") + language + QStringLiteral("-*.ini") }, QDir::Files, QDir::Name);
+        if (!files.isEmpty()) {
+            load(files.first().absoluteFilePath());
+            return true;
+        }
+    }
+    return false;
 }
 
 QString Language::readEntry(const QString& entry)

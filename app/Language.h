@@ -21,8 +21,12 @@ public:
     // Makes the file at path the current language file; a missing file falls back to
     // "language/en-US.ini". The path is remembered as asked for under "Language/path".
     void load(const QString& path);
-    // First-start choice: the first "language/lang_<tag>.ini" for the locale's UI languages.
-    void loadDefault(const QLocale& locale);
+    // The stored choice, or at first start the user's language where a file for it exists,
+    // else English.
+    void loadAtStart(const QLocale& userLocale);
+    // First-start choice: the first "language/lang_<tag>.ini" for the locale's UI languages,
+    // else one for the same language in another country; false when none exists.
+    bool loadDefault(const QLocale& locale);
     // The text of section/key ("@Section/key" references followed one level), or empty.
     QString text(const QString& section, const QString& key);
     // Applies the current file to the object and all its descendants, children first.

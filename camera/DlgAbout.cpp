@@ -1,5 +1,6 @@
 #include "DlgAbout.h"
 
+#include "KarvexVersion.h"
 #include "Language.h"
 
 #include <QLabel>
@@ -25,7 +26,7 @@ DlgAbout::DlgAbout(QWidget* parent)
     name->setFont(nameFont);
     name->setAlignment(Qt::AlignCenter);
 
-    auto* more = new QLabel(tr("Version: 1.1.0\n"), this);
+    auto* more = new QLabel(tr("Version: %1\n").arg(QStringLiteral(KARVEX_VERSION)), this);
     more->setObjectName(QStringLiteral("lbMore"));
     more->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
 

@@ -1,12 +1,16 @@
-// Draws the pictures in res/. Run once after changing the artwork, from the repository root:
-//   g++ -std=c++17 -fPIC scripts/draw-artwork.cpp $(pkg-config --cflags --libs Qt5Gui) -o /tmp/draw-artwork
-//   QT_QPA_PLATFORM=offscreen /tmp/draw-artwork res
+// Draws the pictures in res/ and the program icon of the desktop menu in packaging/icons/.
+// Run once after changing the artwork, from the repository root:
+//   g++ -std=c++17 -fPIC scripts/draw-artwork.cpp $(pkg-config --cflags --libs Qt5Gui Qt5Svg) \
+//       -o /tmp/draw-artwork
+//   QT_QPA_PLATFORM=offscreen /tmp/draw-artwork res packaging/icons
+#include <QDir>
 #include <QGuiApplication>
 #include <QImage>
 #include <QLinearGradient>
 #include <QPainter>
 #include <QPainterPath>
 #include <QRadialGradient>
+#include <QSvgGenerator>
 
 namespace {
 QImage canvas(int w, int h)
@@ -61,7 +65,7 @@ QImage camera()
 
     p.setPen(Qt::NoPen);
     p.setBrush(Qt::white);
-    p.drawRoundedRect(QRectF(98, 46, 60, 22), 7, 7);  // viewfinder hump
+    p.drawRoundedRect(QRectF(98, 46, 60, 22), 7, 7); // viewfinder hump
     p.drawRoundedRect(QRectF(58, 60, 140, 96), 18, 18); // body
     p.setBrush(QColor(255, 255, 255, 120));
     p.drawRoundedRect(QRectF(70, 52, 22, 12), 4, 4); // flash
@@ -112,6 +116,83 @@ QImage patient()
     p.drawRoundedRect(QRectF(b.x() - 6, b.y() - 17, 12, 34), 2.5, 2.5);
     p.drawRoundedRect(QRectF(b.x() - 17, b.y() - 6, 34, 12), 2.5, 2.5);
     return image;
+}
+
+// The program icon: the camera of the mode choice on a full tile, with the medical badge of
+// the patient picture. Drawn on a 256 grid without clipping, so the scalable version shows
+// exactly what the pixel sizes show.
+void drawProgramIcon(QPainter& p)
+{
+    p.setRenderHint(QPainter::Antialiasing);
+    const QRectF tile(12, 12, 232, 232);
+    const QColor dark(24, 86, 160);
+    QLinearGradient g(0, tile.top(), 0, tile.bottom());
+    g.setColorAt(0, QColor(66, 150, 230));
+    g.setColorAt(1, dark);
+    p.setPen(QPen(QColor(10, 40, 90, 90), 2));
+    p.setBrush(g);
+    p.drawPath(rounded(tile, 44));
+
+    p.setPen(Qt::NoPen);
+    p.setBrush(Qt::white);
+    p.drawRoundedRect(QRectF(96, 52, 64, 24), 8, 8); // viewfinder hump
+    p.drawRoundedRect(QRectF(40, 66, 176, 122), 22, 22); // body
+    p.setBrush(QColor(255, 255, 255, 120));
+    p.drawRoundedRect(QRectF(56, 56, 26, 14), 4, 4); // flash
+    const QPointF c(128, 127);
+    p.setBrush(dark);
+    p.drawEllipse(c, 50, 50);
+    p.setBrush(Qt::white);
+    p.drawEllipse(c, 41, 41);
+    QRadialGradient lens(c + QPointF(-10, -10), 40);
+    lens.setColorAt(0, QColor(120, 190, 255));
+    lens.setColorAt(1, QColor(16, 60, 120));
+    p.setBrush(lens);
+    p.drawEllipse(c, 35, 35);
+    p.setBrush(QColor(8, 30, 64));
+    p.drawEllipse(c, 14, 14);
+    p.setBrush(QColor(255, 255, 255, 210));
+    p.drawEllipse(c + QPointF(-13, -13), 8, 8);
+
+    const QPointF b(194, 194); // medical badge over the tile's corner
+    p.setBrush(QColor(16, 128, 108));
+    p.drawEllipse(b, 40, 40);
+    p.setBrush(Qt::white);
+    p.drawEllipse(b, 33, 33);
+    p.setBrush(QColor(226, 62, 62));
+    p.drawRoundedRect(QRectF(b.x() - 8, b.y() - 22, 16, 44), 3, 3);
+    p.drawRoundedRect(QRectF(b.x() - 22, b.y() - 8, 44, 16), 3, 3);
+}
+
+QImage programIcon(int size)
+{
+    QImage image = canvas(size, size);
+    QPainter p(&image);
+    p.scale(size / 256.0, size / 256.0);
+    drawProgramIcon(p);
+    return image;
+}
+
+bool saveProgramIcons(const QString& resDir, const QString& iconDir)
+{
+    bool ok = programIcon(256).save(resDir + QStringLiteral("/karvex.png"));
+    for (int size : { 256, 128, 64, 48 }) {
+        const QString dir = QStringLiteral("%1/hicolor/%2x%2/apps").arg(iconDir).arg(size);
+        ok = ok && QDir().mkpath(dir) && programIcon(size).save(dir + QStringLiteral("/karvex.png"));
+    }
+    const QString scalable = iconDir + QStringLiteral("/hicolor/scalable/apps");
+    if (!ok || !QDir().mkpath(scalable))
+        return false;
+    QSvgGenerator svg;
+    svg.setFileName(scalable + QStringLiteral("/karvex.svg"));
+    svg.setSize(QSize(256, 256));
+    svg.setViewBox(QRect(0, 0, 256, 256));
+    svg.setTitle(QStringLiteral("Karvex"));
+    QPainter p;
+    if (!p.begin(&svg))
+        return false;
+    drawProgramIcon(p);
+    return p.end();
 }
 
 QImage video()
@@ -262,10 +343,11 @@ int main(int argc, char** argv)
 {
     QGuiApplication app(argc, argv);
     const QString dir = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("res");
+    const QString iconDir = argc > 2 ? QString::fromLocal8Bit(argv[2]) : QStringLiteral("packaging/icons");
     const bool ok = camera().save(dir + QStringLiteral("/camera.png"))
         && patient().save(dir + QStringLiteral("/patient.png"))
         && video().save(dir + QStringLiteral("/video.png"))
         && notFound().save(dir + QStringLiteral("/notfound.png"))
-        && hospital().save(dir + QStringLiteral("/hospital.png"));
+        && hospital().save(dir + QStringLiteral("/hospital.png")) && saveProgramIcons(dir, iconDir);
     return ok ? 0 : 1;
 }

@@ -1,4 +1,5 @@
 #include "InstanceGuard.h"
+#include "KarvexVersion.h"
 #include "TestSupport.h"
 
 #include <QProcess>
@@ -33,6 +34,17 @@ private slots:
         QCOMPARE(second.exitCode(), 0);
         QCOMPARE(first.state(), QProcess::Running);
         first.close(); // kills it and waits
+    }
+
+    void versionIsPrintedEvenWhileAnotherCopyRuns()
+    {
+        InstanceGuard held;
+        QVERIFY(held.claim());
+        QProcess version;
+        version.start(KARVEX_BINARY_DIR "/karvex", { QStringLiteral("--version") });
+        QVERIFY(version.waitForFinished(20000));
+        QCOMPARE(version.readAllStandardOutput(), QByteArray("Karvex " KARVEX_VERSION "\n"));
+        QCOMPARE(version.exitCode(), 0);
     }
 
     void programsStartedWhileHeldDoNotKeepThePort()

@@ -129,6 +129,49 @@ private slots:
         QCOMPARE(storedPath(), gone);
     }
 
+    void firstStartChoosesTheUsersLanguageElseEnglish_data()
+    {
+        QTest::addColumn<QString>("locale");
+        QTest::addColumn<QString>("file");
+        QTest::newRow("German in Germany") << "de_DE"
+                                           << "lang_de-DE.ini";
+        QTest::newRow("German in Austria") << "de_AT"
+                                           << "lang_de-DE.ini";
+        QTest::newRow("English in Britain") << "en_GB"
+                                            << "lang_en-US.ini";
+        QTest::newRow("French, no file") << "fr_FR"
+                                         << "lang_en-US.ini";
+        QTest::newRow("C locale") << "C"
+                                  << "lang_en-US.ini";
+    }
+
+    void firstStartChoosesTheUsersLanguageElseEnglish()
+    {
+        QFETCH(QString, locale);
+        QFETCH(QString, file);
+        TestSupport::copyShippedLanguages();
+        AppSettings().setValue("Language/path", QString());
+        Language::instance()->loadAtStart(QLocale(locale));
+        QCOMPARE(storedPath(), absolute("language/" + file));
+    }
+
+    void firstStartInGermanShowsTheModeChoiceInGerman()
+    {
+        TestSupport::copyShippedLanguages();
+        AppSettings().setValue("Language/path", QString());
+        Language::instance()->loadAtStart(QLocale("de_DE"));
+        QCOMPARE(text("DlgType", "lbCAM"), "Kamera");
+    }
+
+    void storedChoiceWinsOverTheUsersLanguage()
+    {
+        TestSupport::copyShippedLanguages();
+        const QString english = absolute("language/lang_en-US.ini");
+        AppSettings().setValue("Language/path", english);
+        Language::instance()->loadAtStart(QLocale("de_DE"));
+        QCOMPARE(text("DlgType", "lbCAM"), "Camera");
+    }
+
     void menuEntryLoadsItsFileAndRetranslatesWindowAndOpenerChain()
     {
         const QString file = write("language/menu.ini",

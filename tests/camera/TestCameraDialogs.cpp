@@ -1,11 +1,13 @@
 // The option dialogs store exactly what the operator chose; Video Control writes the camera's
 // controls (played from a scripted driver) as they are edited.
 #include "AppSettings.h"
+#include "DlgAbout.h"
 #include "DlgBtnMgr.h"
 #include "DlgSavePath.h"
 #include "DlgVidCtrl.h"
 #include "DlgWMarker.h"
 #include "FileChooser.h"
+#include "KarvexVersion.h"
 #include "ScriptedV4l2.h"
 #include "TestSupport.h"
 
@@ -168,6 +170,13 @@ private slots:
         editor<QSpinBox>(dialog, "Contrast")->setValue(50);
         for (const char* name : { "Brightness", "Power Line Frequency", "Pan, Reset" })
             QVERIFY2(!editor(dialog, name)->isEnabled(), name);
+    }
+
+    void aboutShowsTheProgramsVersion()
+    {
+        TestSupport::copyShippedLanguages(); // the wording must leave the number alone
+        DlgAbout about(nullptr);
+        QCOMPARE(about.findChild<QLabel*>("lbMore")->text(), "Version: " KARVEX_VERSION "\n");
     }
 };
 
