@@ -6,6 +6,7 @@
 #include "CameraDevices.h"
 #include "DiskSpace.h"
 #include "FakeHidapi.h"
+#include "FakeV4l2Camera.h"
 #include "FrmCamera.h"
 #include "Language.h"
 #include "SelectableImageWidget.h"
@@ -37,6 +38,7 @@ class TestCameraWindow : public QObject
     int diskQueries = 0, frames = 0;
     QScopedPointer<MsgBoxRecorder> boxes;
     QPointer<FrmCamera> window;
+    std::unique_ptr<FakeV4l2Camera> emulator;
 
     FrmCamera* open(QWidget* opener = nullptr, const QByteArray& source = "testsrc2=s=640x480,realtime")
     {
@@ -73,6 +75,32 @@ class TestCameraWindow : public QObject
                 entries << QString("%1|%2|%3").arg(a->data().toString(), a->text()).arg(a->isChecked());
         return entries;
     }
+    QMenu* formatMenu() const { return window->findChild<QMenu*>(QStringLiteral("mcForm")); }
+    // The Format submenu's entries, the checked one marked with "*".
+    QStringList formatEntries() const
+    {
+        QStringList entries;
+        for (QAction* a : formatMenu()->actions())
+            entries << (a->isChecked() ? "*" : "") + a->text();
+        return entries;
+    }
+    QAction* formatEntry(const QString& text) const
+    {
+        for (QAction* a : formatMenu()->actions())
+            if (a->text() == text)
+                return a;
+        return nullptr;
+    }
+    // An emulated ZEN-LUX HD on /dev/video7, left in raw 640x480 by the last program that used it.
+    void plugEmulatedCamera()
+    {
+        if (!FakeV4l2Camera::isPreloaded())
+            QSKIP("the V4L2 camera emulator is not preloaded");
+        emulator.reset(new FakeV4l2Camera);
+        emulator->plug(FakeV4l2Camera::standardDevice(QStringLiteral("/dev/video7")));
+        devices << CameraDevices::Device(QStringLiteral("/dev/video7"), QStringLiteral("ZEN-LUX HD"));
+    }
+    QStringList negotiated() const { return emulator->log().filter(QRegularExpression("^S_")); }
     // Status bar labels: sbCAM, resolution, sbHID, firmware, sbDSK, free space.
     QString statusText(int i) const { return window->statusBar()->findChildren<QLabel*>().at(i)->text(); }
     // Notes whether a recording has ended (and been announced) by the time a box tells why.
@@ -107,7 +135,12 @@ private slots:
         Language::instance()->load(QDir().absoluteFilePath(QStringLiteral("language/lang_en-US.ini")));
         boxes.reset(new MsgBoxRecorder(QMessageBox::Ok));
     }
-    void cleanup() { delete window.data(), boxes.reset(); }
+    void cleanup()
+    {
+        delete window.data();
+        boxes.reset();
+        emulator.reset();
+    }
 
     void cameraMenuStatusBarAndLanguageFollowTheirSources()
     {
@@ -167,6 +200,69 @@ private slots:
             if (entry->data().toString() == QLatin1String("/dev/video3"))
                 entry->trigger();
         QCOMPARE(statusText(1), QStringLiteral("640x480 @ 15 fps"));
+    }
+
+    void formatMenuListsWhatTheCameraOffersWithTheRunningOneChecked()
+    {
+        plugEmulatedCamera();
+        open(nullptr, QByteArray());
+        QCOMPARE(formatEntries(),
+            QStringList({ "*1920x1080, 30 fps (MJPEG)", "1920x1080, 25 fps (MJPEG)",
+                "1280x720, 30 fps (MJPEG)", "1280x720, 60 fps (MJPEG)", "640x480, 30 fps (YUYV)",
+                "1920x1080, 15 fps (MJPEG)", "1920x1080, 5 fps (YUYV)", "640x480, 15 fps (YUYV)" }));
+        QCOMPARE(negotiated(), QStringList({ "S_FMT MJPG 1920x1080", "S_PARM 1/30" }));
+        QCOMPARE(statusText(1), QStringLiteral("1920x1080 @ 30 fps"));
+    }
+
+    void formatMenuIsHiddenForACameraThatDoesNotTellItsFormats()
+    {
+        open();
+        QVERIFY(!formatMenu()->menuAction()->isVisible());
+    }
+
+    void choosingAFormatReopensTheCameraInIt()
+    {
+        plugEmulatedCamera();
+        open(nullptr, QByteArray());
+        emulator->clearLog();
+        formatEntry("1280x720, 60 fps (MJPEG)")->trigger();
+        QCOMPARE(negotiated(), QStringList({ "S_FMT MJPG 1280x720", "S_PARM 1/60" }));
+        QCOMPARE(statusText(1), QStringLiteral("1280x720 @ 60 fps"));
+        QVERIFY(formatEntry("1280x720, 60 fps (MJPEG)")->isChecked());
+        QTRY_COMPARE(view()->sourceWidth(), 1280);
+    }
+
+    void chosenFormatIsKeptForTheNextWindow()
+    {
+        plugEmulatedCamera();
+        open(nullptr, QByteArray());
+        formatEntry("640x480, 15 fps (YUYV)")->trigger();
+        delete window.data();
+        emulator->clearLog();
+        window = new FrmCamera(nullptr);
+        QCOMPARE(negotiated(), QStringList({ "S_FMT YUYV 640x480", "S_PARM 1/15" }));
+    }
+
+    void keptFormatNoLongerOfferedFallsBackToTheBestSilently()
+    {
+        plugEmulatedCamera();
+        AppSettings().setValue(
+            QStringLiteral("CameraFormat/ZEN-LUX HD"), QStringLiteral("MJPG 3840x2160 1/30"));
+        open(nullptr, QByteArray());
+        QCOMPARE(negotiated(), QStringList({ "S_FMT MJPG 1920x1080", "S_PARM 1/30" }));
+        QCOMPARE(boxTexts(), QStringList());
+    }
+
+    void changingTheFormatStopsTheRecordingFirst()
+    {
+        plugEmulatedCamera();
+        open(nullptr, QByteArray());
+        QSignalSpy records(window.data(), &FrmCamera::record);
+        action("moRecd")->trigger();
+        QVERIFY(action("moRecd")->isChecked());
+        formatEntry("1280x720, 30 fps (MJPEG)")->trigger();
+        QVERIFY(!action("moRecd")->isChecked());
+        QCOMPARE(records.size(), 1);
     }
 
     void statusBarIsEmptyWithoutCamera()
