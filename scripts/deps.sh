@@ -8,7 +8,7 @@ packages=(
   libavdevice-dev libavformat-dev libavcodec-dev libavutil-dev libswscale-dev libavfilter-dev
   libsdl2-dev libhidapi-dev libxcb1-dev nlohmann-json3-dev
   fonts-liberation libgl1-mesa-dri
-  xvfb xauth ffmpeg poppler-utils imagemagick xdotool sqlite3
+  xvfb xauth ffmpeg poppler-utils imagemagick xdotool sqlite3 openbox
   # The Debian package: building and checking it (x11-utils: xprop), and the scalable icon of
   # scripts/draw-artwork.cpp.
   dpkg-dev lintian desktop-file-utils appstream libqt5svg5-dev x11-utils

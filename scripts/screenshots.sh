@@ -19,7 +19,7 @@ fi
 if [ ! -f "$build/build.ninja" ]; then
   cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
 fi
-cmake --build "$build" --target karvex-tour -j"$(nproc)"
+cmake --build "$build" --target karvex-tour karvex-fake-v4l2 -j"$(nproc)"
 
 for n in $(seq 170 199); do [ -e /tmp/.X11-unix/X$n ] || [ -e /tmp/.X$n-lock ] || break; done
 Xvfb :$n -screen 0 1600x1000x24 -nolisten tcp >/dev/null 2>&1 & xvfb=$!
@@ -31,7 +31,8 @@ sleep 1
 
 mkdir -p "$out"
 rm -f "$out"/*.png
-DISPLAY=:$n "$build/karvex-tour" "$out"
+# The camera is an emulated UVC camera (see tests/README.md), so the Format menu shows.
+DISPLAY=:$n LD_PRELOAD="$PWD/$build/tests/fakev4l2/libkarvex-fake-v4l2.so" "$build/karvex-tour" "$out"
 
 # The first page of the saved report, at a size that fits the guide.
 pdftoppm -png -r 64 -singlefile "$out/report.pdf" "$out/report-page"

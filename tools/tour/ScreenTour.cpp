@@ -6,12 +6,14 @@
 // guide. It is not a test: it waits where a person would.
 
 #include "AppSettings.h"
+#include "CamGrabber.h"
 #include "CamViewer.h"
 #include "Database.h"
 #include "DlgExport.h"
 #include "DlgPatinfo.h"
 #include "DlgType.h"
 #include "E2eSupport.h"
+#include "FakeV4l2Camera.h"
 #include "FrmCamera.h"
 #include "FrmPatmgr.h"
 #include "Language.h"
@@ -163,6 +165,27 @@ void cameraMode(DlgType& start)
     options->hide();
     settle(300);
 
+    // Device > Format, when the tour runs on the emulated camera (which tells its formats).
+    auto* device = camera->findChild<QMenu*>(QStringLiteral("mCams"));
+    auto* formats = camera->findChild<QMenu*>(QStringLiteral("mcForm"));
+    if (formats && formats->menuAction()->isVisible()) {
+        camera->menuBar()->setActiveAction(device->menuAction());
+        waitFor([device] { return device->isVisible(); }, "the Device menu");
+        device->setActiveAction(formats->menuAction());
+        formats->popup(device->geometry().topRight());
+        waitFor([formats] { return formats->isVisible(); }, "the Format menu");
+        settle();
+        const QRect area = device->frameGeometry().united(formats->frameGeometry());
+        const QRect shown(camera->frameGeometry().topLeft(), QPoint(area.right() + 40, area.bottom() + 40));
+        const QPixmap picture = QGuiApplication::primaryScreen()->grabWindow(
+            0, shown.x(), shown.y(), shown.width(), shown.height());
+        if (picture.save(outDir + QStringLiteral("/camera-format.png")))
+            std::printf("saved %s/camera-format.png\n", qPrintable(outDir));
+        formats->hide();
+        device->hide();
+        settle(300);
+    }
+
     shootModal(child<QAction>(camera, "mfSave"), "save-path");
     shootModal(child<QAction>(camera, "msWmkr"), "watermark");
     shootModal(child<QAction>(camera, "msButn"), "key-control");
@@ -288,6 +311,14 @@ int main(int argc, char** argv)
     AppSettings().setValue(QStringLiteral("WMarker/type"), QStringLiteral("0"));
     AppSettings().setValue(QStringLiteral("WMarker/text"), QStringLiteral("St. Anna Hospital"));
     plugCamera("testsrc2=size=1280x720:rate=30,realtime");
+    // Run with the V4L2 camera emulator preloaded, the tour's camera is an emulated UVC camera
+    // read through FFmpeg's V4L2 input, as a real one is.
+    FakeV4l2Camera emulator;
+    if (FakeV4l2Camera::isPreloaded()) {
+        emulator.plug(FakeV4l2Camera::standardDevice(QStringLiteral("/dev/video0")));
+        CamGrabber::setInputResolver(
+            [](const QByteArray& key) { return qMakePair(QByteArray("video4linux2"), key); });
+    }
     const std::shared_ptr<V4l2Script> controls = V4l2Script::typicalCamera();
     V4l2Controls::setFactory([controls](const QString&) { return std::make_unique<ScriptedV4l2>(controls); });
     const QString pdf = outDir + QStringLiteral("/report.pdf");
