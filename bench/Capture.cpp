@@ -1,6 +1,9 @@
 // capture [--clip FILE] [--frames N]: a 1920x1080 30 fps MJPEG 4:2:2 clip as a UVC camera
 // sends it, read through CamGrabber; times takeFrame (decode + convert) and, on the same
 // packets in the same run, a bare libavcodec + swscale loop doing the same work.
+// capture --device NODE [--frames N]: a camera node opened as the camera window opens it
+// (with the V4L2 camera emulator preloaded, FFmpeg's real V4L2 path); prints the format it
+// was opened in and times takeFrame on its live pictures.
 
 #include "Scenario.h"
 
@@ -10,6 +13,7 @@
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QTemporaryDir>
 #include <QThread>
 
@@ -94,6 +98,39 @@ struct ReferenceDecoder {
     }
 };
 
+int runDeviceCapture(const QByteArray& node, int frames)
+{
+    CamGrabber grabber;
+    if (!grabber.open(node.constData())) {
+        std::fprintf(stderr, "capture: cannot open %s\n", node.constData());
+        return 1;
+    }
+    const CaptureFormat format = grabber.format();
+    std::printf("capture_format %s %dx%d %s\n",
+        qPrintable(format.isValid() ? format.fourccText() : QStringLiteral("-")), grabber.width(),
+        grabber.height(), qPrintable(CaptureFormat::fpsText(grabber.frameRate())));
+    std::vector<double> takeMs;
+    QElapsedTimer running;
+    running.start();
+    while (int(takeMs.size()) < frames && !grabber.isFinished()) {
+        QElapsedTimer clock;
+        clock.start();
+        ffmpeg::FramePtr frame(grabber.takeFrame());
+        const double ms = double(clock.nsecsElapsed()) / 1e6;
+        if (frame)
+            takeMs.push_back(ms);
+        else
+            QThread::msleep(1);
+    }
+    const double seconds = double(running.elapsed()) / 1000.0;
+    grabber.close();
+    bench::print("capture_frames", double(takeMs.size()), "frames");
+    bench::print("capture_delivered_fps", seconds > 0 ? double(takeMs.size()) / seconds : 0.0, "fps");
+    bench::print("capture_takeframe_ms_median", bench::median(takeMs), "ms");
+    bench::print("capture_takeframe_ms_p95", bench::percentile(takeMs, 0.95), "ms");
+    return 0;
+}
+
 int runCapture(const QStringList& args)
 {
     int argc = 1;
@@ -101,6 +138,9 @@ int runCapture(const QStringList& args)
     char* argv[] = { name, nullptr };
     QCoreApplication app(argc, argv);
     const int frames = bench::optionValue(args, QStringLiteral("--frames"), QStringLiteral("200")).toInt();
+    const QString device = bench::optionValue(args, QStringLiteral("--device"));
+    if (!device.isEmpty())
+        return runDeviceCapture(QFile::encodeName(device), frames);
     QTemporaryDir folder;
     QString clip = bench::optionValue(args, QStringLiteral("--clip"));
     if (clip.isEmpty())
@@ -168,4 +208,4 @@ int runCapture(const QStringList& args)
 }
 } // namespace
 
-KARVEX_SCENARIO(capture, "capture [--clip FILE] [--frames N]", runCapture);
+KARVEX_SCENARIO(capture, "capture [--clip FILE | --device NODE] [--frames N]", runCapture);

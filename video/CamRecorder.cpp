@@ -26,7 +26,8 @@ constexpr qint64 PacingMs = 25;
 // ...but never more than one camera frame interval allows: the time spent waiting for a
 // picture counts into a pass, and sleeping off a camera or GUI stall would lose the first
 // second of pictures after it.
-constexpr qint64 MaxPacingSleepMs = 1000 / 30 - PacingMs;
+constexpr int NominalFps = 30;
+constexpr qint64 MaxPacingSleepMs = 1000 / NominalFps - PacingMs;
 constexpr int SnapshotTries = 30;
 constexpr int SnapshotRetrySleepUs = 5;
 constexpr double ThumbnailScale = 0.1;
@@ -144,13 +145,14 @@ bool CamRecorder::recordSegment()
 
         if (originUs == AV_NOPTS_VALUE)
             originUs = frame->pts;
-        const int64_t pts
+        int64_t pts
             = av_rescale(frame->pts - originUs, SegmentWriter::kTimeScale, CamGrabber::kCaptureTimeBase);
-        // A picture no newer than the last one written (handed on twice) would break the
-        // file's time line.
+        // A clock that went back (a driver reset, a looping stand-in clip) would break the
+        // file's time line: the picture follows the last one by a frame instead, and the
+        // times after it count from there.
         if (pts <= lastPts) {
-            msleep(NoFrameSleepMs);
-            continue;
+            pts = lastPts + SegmentWriter::kTimeScale / NominalFps;
+            originUs = frame->pts - av_rescale(pts, CamGrabber::kCaptureTimeBase, SegmentWriter::kTimeScale);
         }
         frame->pts = pts;
         encodeClock.start();
