@@ -23,6 +23,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QLabel>
+#include <QWindow>
 
 namespace {
 // Below this much free space a recording is refused, and a running one is stopped before
@@ -297,8 +298,13 @@ void FrmCamera::showCameraState()
 
 void FrmCamera::onViewTopm(bool checked)
 {
-    setWindowFlag(Qt::WindowStaysOnTopHint, checked);
-    show();
+    Qt::WindowFlags flags = windowFlags();
+    flags.setFlag(Qt::WindowStaysOnTopHint, checked);
+    // setWindowFlags would recreate the native window and, with it, the view's native child
+    // that SDL draws into. The window system is told through the existing window instead.
+    overrideWindowFlags(flags);
+    if (QWindow* window = windowHandle())
+        window->setFlags(flags);
 }
 
 void FrmCamera::onViewFull(bool)
@@ -402,9 +408,9 @@ bool FrmCamera::takeSnapshot()
     const QString path = folder + timeStamp("yyyyMMddhhmmsszzz") + QStringLiteral(".bmp");
     if (!recorder.snapshot(ui->video, path))
         return false;
-    // The side panel is shown only in examination mode outside full screen; pictures taken
-    // while it is hidden go to the folder only.
-    if (ui->sider->isVisibleTo(this)) {
+    // In an examination every picture belongs to the patient, also one taken in full screen
+    // while the side panel is hidden; outside an examination pictures go to the folder only.
+    if (examMode) {
         addCapturedItem(path);
         emit snap(path);
     }
