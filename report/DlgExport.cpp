@@ -233,7 +233,11 @@ void DlgExport::onPrint(bool)
         return;
     // The page set-up of the report replaces whatever was chosen in the dialog.
     printer.setResolution(PageResolution);
-    doPrint(&printer);
+    // The printer measured the texts differently from the check: nothing was printed.
+    if (!doPrint(&printer)) {
+        if (const ReportPage::Field* tooLong = pageFromForm().overflowingField(&printer))
+            reportTooLong(*tooLong);
+    }
 }
 
 QString DlgExport::suggestedPdfPath() const
