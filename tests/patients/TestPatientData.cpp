@@ -145,6 +145,19 @@ private slots:
         QTRY_COMPARE(fields("SELECT bday FROM user"), QStringList { "1980/02/03" });
     }
 
+    // Not at the blank state's stored date, two centuries back.
+    void calendarOfABlankBirthdayOpensAtThisYear()
+    {
+        DlgPatinfo dialog(nullptr);
+        dialog.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+        auto* birthday = child<QDateEdit>(&dialog, "deBirthday");
+        QTest::mouseClick(
+            birthday, Qt::LeftButton, {}, QPoint(birthday->width() - 6, birthday->height() / 2));
+        QTRY_VERIFY(birthday->calendarWidget()->isVisible());
+        QCOMPARE(birthday->calendarWidget()->yearShown(), QDate::currentDate().year());
+    }
+
     void birthdayInTheFutureIsRefused()
     {
         MsgBoxRecorder boxes;
