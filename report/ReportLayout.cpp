@@ -121,7 +121,8 @@ bool ReportLayout::plan(const QVector<int>& sizes)
             const qreal captionWidth = bodyMetrics.horizontalAdvance(pair.caption);
             place(NoSlot, pair.caption, sizes, k * u, rowY, W - k * u, Qt::AlignLeft);
             const qreal valueX = (captionWidth / u + 2 + k) * u;
-            const qreal limit = column == 0 && rows[row][1] != NoSlot ? 58 * u : W;
+            // A caption too long for its column still leaves its value a narrow column.
+            const qreal limit = qMax(column == 0 && rows[row][1] != NoSlot ? 58.0 * u : W, valueX + 10 * u);
             // A value set smaller stands on its caption's baseline.
             const int drop
                 = int(bodyMetrics.ascent() - QFontMetricsF(fontFor(slot, sizes[slot]), m_device).ascent());
