@@ -11,7 +11,6 @@ if [ "$(id -u)" -eq 0 ] && [ -d /etc/udev/rules.d ]; then
   fi
 fi
 mkdir -p workdir
-rm -rf workdir/language
-cp -a language workdir/language
+./scripts/install-language.sh workdir/language
 cd workdir
 exec ../build/karvex "$@"

@@ -9,6 +9,9 @@ class AppSettings : public QSettings
 {
 public:
     AppSettings();
+    // Writes pending changes; a file that cannot be written is reported to the operator once
+    // per run, naming the file.
+    ~AppSettings() override;
 
     // The stored text, or defaultValue when the key is absent.
     QString value(const QString& key, const QString& defaultValue) const;

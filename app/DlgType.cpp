@@ -34,17 +34,21 @@ void DlgType::closeEvent(QCloseEvent* event)
 
 void DlgType::on_bnCAM_clicked()
 {
-    openModeWindow(new FrmCamera(this));
+    // A quick second click arrives while the first window is being built: one choice, one window.
+    if (!m_window)
+        openModeWindow(new FrmCamera(this));
 }
 
 void DlgType::on_bnPAT_clicked()
 {
-    openModeWindow(new FrmPatmgr(this));
+    if (!m_window)
+        openModeWindow(new FrmPatmgr(this));
 }
 
 void DlgType::openModeWindow(QWidget* window)
 {
     // A top-level window of its own; it shows this dialog again when it closes.
+    m_window = window;
     window->setAttribute(Qt::WA_DeleteOnClose);
     window->show();
     hide();

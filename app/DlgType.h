@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QDialog>
+#include <QPointer>
 
 #include <memory>
 
@@ -29,4 +30,5 @@ private:
     void openModeWindow(QWidget* window);
 
     std::unique_ptr<Ui::DlgType> ui;
+    QPointer<QWidget> m_window; // the open mode window, until it is deleted on close
 };

@@ -1,6 +1,8 @@
 #include "Language.h"
 
 #include "AppSettings.h"
+#include "QtTranslations.h"
+#include "SystemTexts.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -58,9 +60,10 @@ void Language::load(const QString& path)
     QMutexLocker locker(&m_lock);
     m_reader.reset();
     const bool exists = !path.isEmpty() && QFileInfo::exists(path);
-    m_reader = std::make_unique<QSettings>(
-        exists ? path : kFolder + QStringLiteral("en-US.ini"), QSettings::IniFormat);
+    const QString file = exists ? path : kFolder + QStringLiteral("en-US.ini");
+    m_reader = std::make_unique<QSettings>(file, QSettings::IniFormat);
     m_reader->setIniCodec("UTF-8");
+    QtTranslations::apply(file);
     AppSettings().setValue(kLanguagePathKey, path);
 }
 
@@ -95,12 +98,13 @@ QString Language::readEntry(const QString& entry)
 QString Language::text(const QString& section, const QString& key)
 {
     QMutexLocker locker(&m_lock);
-    if (!m_reader)
-        return QString();
-    QString result = readEntry(section + QLatin1Char('/') + key);
+    QString result = m_reader ? readEntry(section + QLatin1Char('/') + key) : QString();
     // One level only: a reference inside the referenced entry is returned as it stands.
     if (result.startsWith(QLatin1Char('@')))
         result = result.size() > 1 ? readEntry(result.mid(1)) : QString();
+    // Messages never show blank: a missing file or entry falls back to the English text.
+    if (result.isEmpty() && section == QLatin1String("System"))
+        result = SystemTexts::english(key);
     return result;
 }
 

@@ -42,6 +42,7 @@ QMessageBox::StandardButton MsgBox::show(
     case Kind::Question:
         box.setIcon(QMessageBox::Question);
         box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+        box.setDefaultButton(QMessageBox::No);
         break;
     }
     const int answer = box.exec();
@@ -66,7 +67,10 @@ void MsgBox::warningText(QWidget* parent, const QString& text)
 
 bool MsgBox::ask(QWidget* parent, const QString& textKey)
 {
-    return show(Kind::Question, parent, systemText("ask"),
-               Language::instance()->text(QStringLiteral("System"), textKey))
-        == QMessageBox::Yes;
+    return askText(parent, Language::instance()->text(QStringLiteral("System"), textKey));
+}
+
+bool MsgBox::askText(QWidget* parent, const QString& text)
+{
+    return show(Kind::Question, parent, systemText("ask"), text) == QMessageBox::Yes;
 }

@@ -15,6 +15,7 @@
 #include <QLineEdit>
 #include <QPainter>
 #include <QPlainTextEdit>
+#include <QPushButton>
 #include <QRadialGradient>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
@@ -108,8 +109,9 @@ int runReport(const QStringList& args)
     AppSettings().setValue(QStringLiteral("Hospital/name"), QStringLiteral("St. Elisabeth Hospital"));
     DlgExport dialog;
     dialog.setInfo(insertPatient(), pictures);
-    auto* patientName = dialog.findChild<QLabel*>(QStringLiteral("lvName"));
-    for (int i = 0; i < 200 && patientName->text() == QLatin1String("xxx"); ++i)
+    // Output is offered once the patient has been read.
+    auto* save = dialog.findChild<QPushButton*>(QStringLiteral("bnPreview"));
+    for (int i = 0; i < 200 && !save->isEnabled(); ++i)
         QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
     fill(dialog, "leDepart", QStringLiteral("Department of Gastroenterology"));
     fill(dialog, "leA_ID", QStringLiteral("A-20931"));
@@ -126,7 +128,7 @@ int runReport(const QStringList& args)
         ->setPlainText(QStringLiteral("Mucosa of the antrum mildly hyperaemic with scattered erosions; "
                                       "pylorus round and passable; no ulcer, no bleeding."));
 
-    DlgExport::setSaveFileAsker([out](QWidget*, const QString&) { return out; });
+    DlgExport::setSaveFileAsker([out](QWidget*, const QString&, const QString&) { return out; });
     QElapsedTimer timer;
     timer.start();
     dialog.onPrintAsPDF(false);

@@ -18,6 +18,10 @@ DlgSavePath::DlgSavePath(QWidget* parent)
     ui->setupUi(this);
     setWindowFlag(Qt::WindowContextHelpButtonHint, false);
     ui->lePath->setText(AppSettings().value(kPathKey, QString()));
+    // The field is filled only through "...": it must not look like a field to type in.
+    QPalette palette = ui->lePath->palette();
+    palette.setColor(QPalette::Base, palette.color(QPalette::Window));
+    ui->lePath->setPalette(palette);
 
     connect(ui->bnOK, &QPushButton::clicked, this, &DlgSavePath::onOK);
     connect(ui->bnMore, &QPushButton::clicked, this, &DlgSavePath::onMore);
@@ -43,9 +47,11 @@ void DlgSavePath::onMore(bool)
         start = QDir::currentPath();
     QString folder = FileChooser::folder(
         this, windowTitle(), start, QFileDialog::ShowDirsOnly | QFileDialog::DontResolveSymlinks);
-    if (!folder.isEmpty() && !folder.endsWith(QLatin1Char('/')))
+    // A cancelled chooser keeps the folder that was there.
+    if (folder.isEmpty())
+        return;
+    if (!folder.endsWith(QLatin1Char('/')))
         folder += QLatin1Char('/');
-    // A cancelled chooser empties the field, which stands for the default capture folder.
     ui->lePath->setText(folder);
 }
 

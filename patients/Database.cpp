@@ -1,5 +1,7 @@
 #include "Database.h"
 
+#include "UnicodeLike.h"
+
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QSqlRecord>
@@ -164,6 +166,7 @@ bool Database::open(const DbParams& params, QString* error)
     // The patient list reads the newest record of every patient: random reads across recd
     // that SQLite's default 2 MB page cache cannot hold at clinic scale.
     probe.exec(QStringLiteral("PRAGMA cache_size=-32768"));
+    UnicodeLike::install(m_db);
     return true;
 }
 

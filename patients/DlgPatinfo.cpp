@@ -1,5 +1,6 @@
 #include "DlgPatinfo.h"
 
+#include "BlankDateEdit.h"
 #include "Database.h"
 #include "DesktopOpener.h"
 #include "DlgExport.h"
@@ -39,6 +40,11 @@ QLabel* makeLabel(const QString& text, Qt::Alignment alignment, int margin = 0)
     label->setMargin(margin);
     return label;
 }
+
+QString systemText(const char* key)
+{
+    return Language::instance()->text(QStringLiteral("System"), QLatin1String(key));
+}
 } // namespace
 
 DlgPatinfo::DlgPatinfo(QWidget* parent)
@@ -47,6 +53,10 @@ DlgPatinfo::DlgPatinfo(QWidget* parent)
 {
     ui->setupUi(this);
     setWindowFlag(Qt::WindowContextHelpButtonHint, false);
+
+    // Without a blank birthday every new patient would silently be born on the edit's
+    // default date.
+    birthday = new BlankDateEdit(ui->deBirthday);
 
     setReadOnly(false);
     ui->bnModify->setEnabled(false);
@@ -126,8 +136,8 @@ void DlgPatinfo::showPatient(DbResponser* response)
         ui->rbFemale->setChecked(true);
     else
         ui->rbMale->setChecked(true);
-    // An unreadable stored date leaves the edit's previous date (the edit ignores invalid dates).
-    ui->deBirthday->setDate(
+    // An unreadable stored date shows blank, never the date another patient left in the edit.
+    birthday->setDate(
         QDate::fromString(response->value(QStringLiteral("bday")).toString(), QLatin1String(dateFormat)));
     ui->leStreet->setText(response->value(QStringLiteral("strt")).toString());
     ui->lePostCode->setText(response->value(QStringLiteral("pcod")).toString());
@@ -164,24 +174,30 @@ void DlgPatinfo::onOK(bool)
         missing = ui->leFName;
     else if (ui->leLName->text().isEmpty())
         missing = ui->leLName;
-    else if (ui->deBirthday->text().isEmpty())
+    else if (birthday->isBlank())
         missing = ui->deBirthday;
     if (missing) {
         MsgBox::warning(this, QStringLiteral("inp_null"));
         missing->setFocus();
         return;
     }
+    if (ui->deBirthday->date() > QDate::currentDate()) {
+        MsgBox::warning(this, QStringLiteral("bday_late"));
+        ui->deBirthday->setFocus();
+        return;
+    }
 
     QStringList columns { QStringLiteral("fnam"), QStringLiteral("lnam"), QStringLiteral("sex"),
         QStringLiteral("bday") };
     QVariantList values { ui->leFName->text(), ui->leLName->text(), ui->rbMale->isChecked() ? 0 : 1,
-        ui->deBirthday->text() };
-    // Empty optional fields are left out: NULL on insert, the stored value kept on update.
+        ui->deBirthday->date().toString(QLatin1String(dateFormat)) };
+    // An insert leaves empty optional fields out (they stay NULL); an update writes them as
+    // NULL, so that a wrong address or remark can be removed.
     const auto optional = [&](const char* column, const QString& text) {
-        if (!text.isEmpty()) {
-            columns << QLatin1String(column);
-            values << text;
-        }
+        if (text.isEmpty() && rowID == 0)
+            return;
+        columns << QLatin1String(column);
+        values << (text.isEmpty() ? QVariant(QVariant::String) : QVariant(text));
     };
     optional("ctry", ui->leCountry->text());
     optional("area", ui->leArea->text());
@@ -203,14 +219,14 @@ void DlgPatinfo::onOK(bool)
         values << boundId(rowID);
     }
 
-    const bool posted = post(sql, values, [this](bool ok, DbResponser*) {
+    const bool posted = post(sql, values, [this](bool ok, DbResponser* response) {
         if (ok)
             saved();
         else
-            MsgBox::warning(this, QStringLiteral("add_eror"));
+            MsgBox::warningText(this, systemText("add_eror").arg(response->error));
     });
     if (!posted)
-        MsgBox::warning(this, QStringLiteral("add_eror"));
+        MsgBox::warning(this, QStringLiteral("db_eror"));
 }
 
 void DlgPatinfo::saved()
@@ -332,9 +348,13 @@ void DlgPatinfo::addList(const QString& path)
         created = file.lastModified();
     post(QStringLiteral("INSERT INTO recd (uid,fil,dtm) VALUES (?,?,?)"),
         { boundId(rowID), path, created.toString(QLatin1String(recordTimeFormat)) },
-        [this](bool ok, DbResponser*) {
+        [this, path](bool ok, DbResponser* response) {
+            // A capture that is not filed would be missing from the patient's records without
+            // a word; the file itself stays where it was written.
             if (ok)
                 load();
+            else
+                MsgBox::warningText(this, systemText("rec_eror").arg(path, response->error));
         });
 }
 
@@ -376,7 +396,7 @@ void DlgPatinfo::onDelete(bool)
     if (id == 0)
         return;
     const QString path = thumbnail->property("path").toString();
-    if (!MsgBox::ask(this, QStringLiteral("del_sure")))
+    if (!MsgBox::askText(this, systemText("del_record").arg(QFileInfo(path).fileName())))
         return;
 
     post(QStringLiteral("DELETE FROM recd WHERE rowid=?"), { boundId(id) },

@@ -8,6 +8,7 @@
 #include <QStringList>
 #include <QVariantList>
 
+class BlankDateEdit;
 class QLabel;
 class QMenu;
 
@@ -65,5 +66,6 @@ private:
 
     Ui::DlgPatinfo* ui;
     QMenu* popup = nullptr;
+    BlankDateEdit* birthday = nullptr;
     unsigned long long rowID = 0;
 };

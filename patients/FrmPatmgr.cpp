@@ -221,7 +221,12 @@ void FrmPatmgr::onDelete(bool)
     const QVariant rowId = selectedRowId();
     if (!rowId.isValid())
         return;
-    if (!MsgBox::ask(this, QStringLiteral("del_sure")))
+    // The question names the patient, so a wrong row is noticed before anything goes.
+    const int row = ui->list->selectedItems().first()->row();
+    const QString name = ui->list->item(row, 0)->text() + QLatin1Char(' ') + ui->list->item(row, 1)->text();
+    const QString question
+        = Language::instance()->text(QStringLiteral("System"), QStringLiteral("del_patient")).arg(name);
+    if (!MsgBox::askText(this, question))
         return;
     Database* db = Database::instance();
     if (!db)

@@ -9,11 +9,15 @@
 #include "ReportPage.h"
 #include "ui_DlgExport.h"
 
+#include <QBuffer>
+#include <QDir>
 #include <QFile>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QPdfWriter>
 #include <QPrintDialog>
 #include <QPrinter>
+#include <QRegularExpression>
 
 namespace {
 DlgExport::SaveFileAsker& saveFileAsker()
@@ -22,14 +26,15 @@ DlgExport::SaveFileAsker& saveFileAsker()
     return asker;
 }
 
-QString askSaveFileName(QWidget* parent, const QString& filter)
+QString askSaveFileName(QWidget* parent, const QString& suggested, const QString& filter)
 {
     if (saveFileAsker())
-        return saveFileAsker()(parent, filter);
-    return QFileDialog::getSaveFileName(parent, QString(), QString(), filter);
+        return saveFileAsker()(parent, suggested, filter);
+    return QFileDialog::getSaveFileName(parent, QString(), suggested, filter);
 }
 
 constexpr int PageResolution = 600;
+const QString pdfFolderKey = QStringLiteral("Report/pdfFolder");
 } // namespace
 
 DlgExport::DlgExport(QWidget* parent)
@@ -43,6 +48,9 @@ DlgExport::DlgExport(QWidget* parent)
     margins.setTop(margins.top() + 4);
     ui->lbJCSJ->setContentsMargins(margins);
     ui->lbHospital->setText(AppSettings().value(QStringLiteral("Hospital/name"), QString()));
+    // Long names wrap instead of widening the form beyond the screen.
+    ui->lbHospital->setWordWrap(true);
+    ui->lvName->setWordWrap(true);
     Language::instance()->translate(this);
 
     connect(ui->bnPrint, &QPushButton::clicked, this, &DlgExport::onPrint);
@@ -59,9 +67,17 @@ void DlgExport::setSaveFileAsker(SaveFileAsker asker)
 
 void DlgExport::setInfo(unsigned long long rowid, const QStringList& paths)
 {
+    // No output until the patient is known: the form's placeholders must never be printed
+    // as a patient.
+    ui->lvName->clear();
+    ui->lvSexy->clear();
+    ui->lvAge->clear();
+    setOutputEnabled(false);
     if (Database* db = Database::instance()) {
         db->exec(QStringLiteral("SELECT * FROM user WHERE rowid=?"), { QVariant(rowid) }, this,
             [this](bool ok, DbResponser* response) { fillPatient(ok, response); });
+    } else {
+        MsgBox::warning(this, QStringLiteral("pat_eror"));
     }
     showPictures(paths);
     m_paths = paths; // the page keeps unloadable entries in their slots
@@ -89,25 +105,48 @@ void DlgExport::showPictures(const QStringList& paths)
     }
 }
 
+void DlgExport::setOutputEnabled(bool enabled)
+{
+    m_patientKnown = enabled;
+    ui->bnPrint->setEnabled(enabled);
+    ui->bnPreview->setEnabled(enabled);
+}
+
 void DlgExport::fillPatient(bool ok, DbResponser* response)
 {
-    if (!ok || !response->next())
+    if (!ok || !response->next()) {
+        MsgBox::warning(this, QStringLiteral("pat_eror"));
         return;
-    ui->lvName->setText(response->value(QStringLiteral("fnam")).toString() + QLatin1Char(' ')
-        + response->value(QStringLiteral("lnam")).toString());
+    }
+    m_firstName = response->value(QStringLiteral("fnam")).toString();
+    m_lastName = response->value(QStringLiteral("lnam")).toString();
+    ui->lvName->setText(m_firstName + QLatin1Char(' ') + m_lastName);
     const bool male = response->value(QStringLiteral("sex")).toInt() == 0;
     ui->lvSexy->setText(Language::instance()->text(
         QStringLiteral("DlgPatinfo"), male ? QStringLiteral("rbMale") : QStringLiteral("rbFemale")));
-    // Age in calendar years: month and day of the birthday do not count.
     const QDate birthday
         = QDate::fromString(response->value(QStringLiteral("bday")).toString(), QStringLiteral("yyyy/MM/dd"));
-    ui->lvAge->setText(birthday.isValid()
-            ? QString::asprintf("%d", ReportClock::today().year() - birthday.year())
-            : QString());
+    const int age = ageInYears(birthday, ReportClock::today());
+    ui->lvAge->setText(age >= 0 ? QString::asprintf("%d", age) : QString());
+    setOutputEnabled(true);
+}
+
+int DlgExport::ageInYears(const QDate& birthday, const QDate& today)
+{
+    if (!birthday.isValid() || birthday > today)
+        return -1;
+    int age = today.year() - birthday.year();
+    // Full years: the year of life counts only from the birthday on.
+    if (today.month() < birthday.month()
+        || (today.month() == birthday.month() && today.day() < birthday.day()))
+        --age;
+    return age;
 }
 
 bool DlgExport::validate()
 {
+    if (!m_patientKnown)
+        return false;
     QWidget* missing = nullptr;
     if (ui->teJCSJ->toPlainText().isEmpty())
         missing = ui->teJCSJ;
@@ -120,38 +159,73 @@ bool DlgExport::validate()
     return false;
 }
 
-void DlgExport::doPrint(QPagedPaintDevice* device)
+ReportPage DlgExport::pageFromForm() const
 {
-    if (!device)
-        return;
+    const auto pair = [](const QLabel* caption, const QWidget* value, const QString& text) {
+        return ReportPage::Field { caption ? caption->text() : QString(), text, value->objectName() };
+    };
     ReportPage page;
     page.font = ui->lbName->font();
-    page.hospital = ui->lbHospital->text();
-    page.department = ui->leDepart->text();
-    page.date = { ui->lbDate->text(), ui->lvDate->text() };
-    page.name = { ui->lbName->text(), ui->lvName->text() };
-    page.sex = { ui->lbSexy->text(), ui->lvSexy->text() };
-    page.admission = { ui->lbA_ID->text(), ui->leA_ID->text() };
-    page.bed = { ui->lbBeid->text(), ui->leBeid->text() };
-    page.diagnosis = { ui->lbDiag->text(), ui->leDiag->text() };
-    page.age = { ui->lbAge->text(), ui->lvAge->text() };
-    page.examId = { ui->lbExam->text(), ui->lvExam->text() };
-    page.dept = { ui->lbDept->text(), ui->leDept->text() };
-    page.examDevice = { ui->lbDevc->text(), ui->leDevc->text() };
-    page.symptom = { ui->lbSymp->text(), ui->leSymp->text() };
-    page.findingsCaption = ui->lbJCSJ->text();
-    page.findings = ui->teJCSJ->toPlainText();
-    page.pathology = { ui->lbBLZD->text(), ui->leBLZD->text() };
-    page.placement = { ui->lbHJBW->text(), ui->leHJBW->text() };
-    page.suggestions = { ui->lbSugg->text(), ui->leSugg->text() };
-    page.doctor = { ui->lbDoct->text(), ui->leDoct->text() };
+    page.hospital = pair(nullptr, ui->lbHospital, ui->lbHospital->text());
+    page.department = pair(nullptr, ui->leDepart, ui->leDepart->text());
+    page.date = pair(ui->lbDate, ui->lvDate, ui->lvDate->text());
+    page.name = pair(ui->lbName, ui->lvName, ui->lvName->text());
+    page.sex = pair(ui->lbSexy, ui->lvSexy, ui->lvSexy->text());
+    page.admission = pair(ui->lbA_ID, ui->leA_ID, ui->leA_ID->text());
+    page.bed = pair(ui->lbBeid, ui->leBeid, ui->leBeid->text());
+    page.diagnosis = pair(ui->lbDiag, ui->leDiag, ui->leDiag->text());
+    page.age = pair(ui->lbAge, ui->lvAge, ui->lvAge->text());
+    page.examId = pair(ui->lbExam, ui->lvExam, ui->lvExam->text());
+    page.dept = pair(ui->lbDept, ui->leDept, ui->leDept->text());
+    page.examDevice = pair(ui->lbDevc, ui->leDevc, ui->leDevc->text());
+    page.symptom = pair(ui->lbSymp, ui->leSymp, ui->leSymp->text());
+    page.findings = pair(ui->lbJCSJ, ui->teJCSJ, ui->teJCSJ->toPlainText());
+    page.pathology = pair(ui->lbBLZD, ui->leBLZD, ui->leBLZD->text());
+    page.placement = pair(ui->lbHJBW, ui->leHJBW, ui->leHJBW->text());
+    page.suggestions = pair(ui->lbSugg, ui->leSugg, ui->leSugg->text());
+    page.doctor = pair(ui->lbDoct, ui->leDoct, ui->leDoct->text());
     page.pictures = m_paths;
-    page.draw(device);
+    return page;
+}
+
+bool DlgExport::doPrint(QPagedPaintDevice* device)
+{
+    return pageFromForm().draw(device);
+}
+
+bool DlgExport::fitsOnePage()
+{
+    // Measured on a PDF page at the report's resolution before anything is printed or saved.
+    QBuffer sink;
+    sink.open(QIODevice::WriteOnly);
+    QPdfWriter probe(&sink);
+    probe.setResolution(PageResolution);
+    const ReportPage page = pageFromForm();
+    const ReportPage::Field* tooLong = page.overflowingField(&probe);
+    if (!tooLong)
+        return true;
+    reportTooLong(*tooLong);
+    return false;
+}
+
+void DlgExport::reportTooLong(const ReportPage::Field& field)
+{
+    QString name = field.caption.trimmed();
+    if (name.endsWith(QLatin1Char(':')))
+        name.chop(1);
+    if (field.source == ui->lbHospital->objectName())
+        name = Language::instance()->text(QStringLiteral("DlgHospital"), QStringLiteral("DlgHospital"));
+    if (name.isEmpty()) // the department line has no caption: its beginning names it
+        name = QStringLiteral("\u201C") + field.value.left(30) + QStringLiteral("\u2026\u201D");
+    MsgBox::warningText(
+        this, Language::instance()->text(QStringLiteral("System"), QStringLiteral("too_long")).arg(name));
+    if (auto* widget = findChild<QWidget*>(field.source); widget && widget->focusPolicy() != Qt::NoFocus)
+        widget->setFocus();
 }
 
 void DlgExport::onPrint(bool)
 {
-    if (!validate())
+    if (!validate() || !fitsOnePage())
         return;
     QPrinter printer(QPrinter::ScreenResolution);
     QPrintDialog dialog(&printer, this);
@@ -159,16 +233,38 @@ void DlgExport::onPrint(bool)
         return;
     // The page set-up of the report replaces whatever was chosen in the dialog.
     printer.setResolution(PageResolution);
-    doPrint(&printer);
+    // The printer measured the texts differently from the check: nothing was printed.
+    if (!doPrint(&printer)) {
+        if (const ReportPage::Field* tooLong = pageFromForm().overflowingField(&printer))
+            reportTooLong(*tooLong);
+    }
+}
+
+QString DlgExport::suggestedPdfPath() const
+{
+    QString name = m_lastName + QLatin1Char('_') + m_firstName + QLatin1Char('_')
+        + ReportClock::today().toString(QStringLiteral("yyyyMMdd")) + QStringLiteral(".pdf");
+    // Characters that cannot stand in a file name on common file systems.
+    name.replace(QRegularExpression(QStringLiteral("[/\\\\:*?\"<>|]")), QStringLiteral("-"));
+    const QString folder = AppSettings().value(pdfFolderKey, QString());
+    return folder.isEmpty() ? name : QDir(folder).filePath(name);
 }
 
 void DlgExport::onPrintAsPDF(bool)
 {
-    if (!validate())
+    if (!validate() || !fitsOnePage())
         return;
-    const QString fileName = askSaveFileName(this, QStringLiteral("PDF Files (*.pdf)"));
+    QString fileName = askSaveFileName(this, suggestedPdfPath(), QStringLiteral("PDF Files (*.pdf)"));
     if (fileName.isEmpty())
         return;
+    if (QFileInfo(fileName).suffix().isEmpty())
+        fileName += QStringLiteral(".pdf");
+    AppSettings().setValue(pdfFolderKey, QFileInfo(fileName).absolutePath());
+    writePdf(fileName);
+}
+
+void DlgExport::writePdf(const QString& fileName)
+{
     // The message names the file, so the operator sees which one could not be written.
     const auto notWritten = [this, &fileName] {
         MsgBox::warningText(this,
@@ -179,13 +275,25 @@ void DlgExport::onPrintAsPDF(bool)
         notWritten();
         return;
     }
+    bool drawn = false;
     {
         QPdfWriter writer(&file);
         writer.setResolution(PageResolution);
-        doPrint(&writer);
+        drawn = doPrint(&writer);
     }
     file.close();
-    // A full disk or a vanished medium would otherwise leave a broken file without a word.
-    if (file.error() != QFileDevice::NoError)
+    if (!drawn) {
+        // Measured as fitting but not placed on the real page: no half a report on disk.
+        QFile::remove(fileName);
+        if (fitsOnePage())
+            notWritten();
+        return;
+    }
+    // A full disk or a vanished medium would otherwise leave a broken file without a word;
+    // a half-written report must not stay behind looking like a finished one.
+    if (file.error() != QFileDevice::NoError) {
+        if (QFileInfo(fileName).isFile())
+            QFile::remove(fileName);
         notWritten();
+    }
 }

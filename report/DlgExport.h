@@ -1,5 +1,8 @@
 #pragma once
 
+#include "ReportPage.h"
+
+#include <QDate>
 #include <QDialog>
 #include <QStringList>
 
@@ -27,12 +30,14 @@ public:
     // name, sex and age arrive later from the database.
     void setInfo(unsigned long long rowid, const QStringList& paths);
 
-    // Draws the report page from the form as it is now.
-    void doPrint(QPagedPaintDevice* device);
+    // Draws the report page from the form as it is now; false, with nothing drawn, when a
+    // text cannot be placed on the page.
+    bool doPrint(QPagedPaintDevice* device);
 
-    // Test and benchmark seam for the save dialog: returns the chosen file name, or empty
-    // when cancelled. An empty asker restores the standard file dialog.
-    using SaveFileAsker = std::function<QString(QWidget* parent, const QString& filter)>;
+    // Test and benchmark seam for the save dialog: offered the suggested path, returns the
+    // chosen file name, or empty when cancelled. An empty asker restores the standard dialog.
+    using SaveFileAsker
+        = std::function<QString(QWidget* parent, const QString& suggested, const QString& filter)>;
     static void setSaveFileAsker(SaveFileAsker asker);
 
 public slots:
@@ -41,9 +46,20 @@ public slots:
 
 private:
     bool validate();
+    void setOutputEnabled(bool enabled);
+    // Age in full years on that day; -1 for an unreadable birthday or one after that day.
+    static int ageInYears(const QDate& birthday, const QDate& today);
     void fillPatient(bool ok, DbResponser* response);
+    QString suggestedPdfPath() const;
+    ReportPage pageFromForm() const;
+    // True when every text fits the page; otherwise names the field and focuses it.
+    bool fitsOnePage();
+    void reportTooLong(const ReportPage::Field& field);
+    void writePdf(const QString& fileName);
     void showPictures(const QStringList& paths);
 
     std::unique_ptr<Ui::DlgExport> ui;
     QStringList m_paths;
+    bool m_patientKnown = false;
+    QString m_firstName, m_lastName;
 };

@@ -1,24 +1,23 @@
 #include "ExamineId.h"
 
+#include "AppSettings.h"
 #include "ReportClock.h"
+
+namespace {
+const QString lastIdKey = QStringLiteral("Report/lastExamId");
+const QString dayFormat = QStringLiteral("yyyyMMdd");
+} // namespace
 
 QString ExamineId::next()
 {
-    static QDate day;
-    static int counter = 0; // 0: no report opened yet in this run
-
-    const QDate today = ReportClock::today();
-    if (counter == 0) {
-        day = today;
-        counter = 1;
-    }
-    int number;
-    if (today == day) {
-        number = counter++;
-    } else {
-        day = today;
-        number = 1;
-        counter = 2;
-    }
-    return today.toString(QStringLiteral("yyyyMMdd")) + QString::asprintf("%05d", number);
+    // The last ID handed out is kept in settings.ini: a restart must not hand the same ID to
+    // a second report of the day.
+    const QString day = ReportClock::today().toString(dayFormat);
+    const QString last = AppSettings().value(lastIdKey, QString());
+    int number = 1;
+    if (last.size() == day.size() + 5 && last.startsWith(day))
+        number = last.mid(day.size()).toInt() + 1;
+    const QString id = day + QString::asprintf("%05d", number);
+    AppSettings().setValue(lastIdKey, id);
+    return id;
 }

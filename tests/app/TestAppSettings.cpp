@@ -22,6 +22,21 @@ private slots:
         QCOMPARE(settings.intValue("BtnMgr/btn2", "1"), 0);
         QCOMPARE(settings.value("WMarker/text", QString()), "Dr. Lee,Clinic");
     }
+
+    // /proc takes no new files, not even from root: a folder the settings cannot be written to.
+    void unwritableSettingsAreReportedOnceNamingTheFile()
+    {
+        MsgBoxRecorder boxes;
+        const QString home = QDir::currentPath();
+        QVERIFY(QDir::setCurrent("/proc"));
+        AppSettings().setValue("Hospital/name", "St. Mary's");
+        AppSettings().setValue("Hospital/name", "St. Anne's");
+        QDir::setCurrent(home);
+        QTRY_VERIFY(!boxes.boxes.isEmpty());
+        QCoreApplication::processEvents();
+        QCOMPARE(boxes.boxes.size(), 1);
+        QVERIFY(boxes.boxes.at(0).text.contains("/proc/settings.ini"));
+    }
 };
 
 KARVEX_TEST_MAIN(TestAppSettings)

@@ -3,6 +3,7 @@
 
 #include <QMainWindow>
 #include <QPointer>
+#include <QPushButton>
 #include <QTimer>
 
 namespace {
@@ -74,6 +75,34 @@ private slots:
         QTRY_VERIFY(window.isNull());
         QVERIFY(dialog.isVisible());
         QVERIFY(recorder.boxes.isEmpty());
+    }
+
+    void doubleClickOnAModeOpensOneWindow_data()
+    {
+        QTest::addColumn<QString>("button");
+        QTest::newRow("camera") << QStringLiteral("bnCAM");
+        QTest::newRow("manager") << QStringLiteral("bnPAT");
+    }
+    void doubleClickOnAModeOpensOneWindow()
+    {
+        QFETCH(QString, button);
+        MsgBoxRecorder recorder(QMessageBox::No);
+        DlgType dialog;
+        dialog.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+        auto* target = dialog.findChild<QPushButton*>(button);
+        // The second click reaches the button before the window system has hidden the dialog.
+        QTest::mouseClick(target, Qt::LeftButton);
+        QTest::mouseClick(target, Qt::LeftButton);
+        QList<QMainWindow*> windows;
+        for (QWidget* w : QApplication::topLevelWidgets()) {
+            if (auto* shown = qobject_cast<QMainWindow*>(w); shown && shown->isVisible())
+                windows << shown;
+        }
+        QCOMPARE(windows.size(), 1);
+        for (QMainWindow* window : windows)
+            window->close();
+        QTRY_VERIFY(dialog.isVisible());
     }
 };
 

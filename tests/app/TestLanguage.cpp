@@ -1,6 +1,8 @@
 #include "AppSettings.h"
 #include "Language.h"
 #include "LanguageMenu.h"
+#include "MsgBox.h"
+#include "SystemTexts.h"
 #include "TestSupport.h"
 
 #include <QtWidgets>
@@ -203,6 +205,65 @@ private slots:
         for (const char* key : { "hint", "ask", "msg_exit", "not_found", "db_eror", "inp_null" })
             QVERIFY(english.contains(QStringLiteral("System/") + QLatin1String(key)));
         QCOMPARE(keys(QStringLiteral("lang_de-DE.ini")), english);
+    }
+
+    void builtInMessagesMatchTheShippedEnglishFile()
+    {
+        QSettings ini(QStringLiteral(KARVEX_SOURCE_DIR "/language/lang_en-US.ini"), QSettings::IniFormat);
+        ini.setIniCodec("UTF-8");
+        ini.beginGroup("System");
+        const QStringList keys = ini.childKeys();
+        for (const QString& key : keys) {
+            if (key != "name")
+                QCOMPARE(SystemTexts::english(key), ini.value(key).toString());
+        }
+    }
+
+    // Started from a launcher in another folder: no language/ at all.
+    void questionWithoutLanguageFolderHasATitle()
+    {
+        Language::instance()->load(QString());
+        MsgBoxRecorder boxes(QMessageBox::No);
+        MsgBox::ask(nullptr, "msg_exit");
+        QCOMPARE(boxes.boxes.value(0).title, QStringLiteral("Please Confirm"));
+    }
+
+    void questionWithoutLanguageFolderHasItsText()
+    {
+        Language::instance()->load(QString());
+        MsgBoxRecorder boxes(QMessageBox::No);
+        MsgBox::ask(nullptr, "msg_exit");
+        QCOMPARE(boxes.boxes.value(0).text, QStringLiteral("Do you want to exit Karvex?"));
+    }
+
+    static QString yesButtonText()
+    {
+        QMessageBox box;
+        box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+        return box.button(QMessageBox::Yes)->text();
+    }
+
+    void germanLanguageGivesQtsOwnTextsInGerman()
+    {
+        if (!QFile::exists(QLibraryInfo::location(QLibraryInfo::TranslationsPath) + "/qtbase_de.qm"))
+            QSKIP("Qt's own translations (package qttranslations5-l10n) are not installed");
+        TestSupport::copyShippedLanguages();
+        Language::instance()->load(absolute("language/lang_de-DE.ini"));
+        QCOMPARE(yesButtonText(), QStringLiteral("&Ja"));
+    }
+
+    void switchingBackToEnglishGivesQtsEnglishTexts()
+    {
+        TestSupport::copyShippedLanguages();
+        Language::instance()->load(absolute("language/lang_de-DE.ini"));
+        Language::instance()->load(absolute("language/lang_en-US.ini"));
+        QCOMPARE(yesButtonText(), QStringLiteral("&Yes"));
+    }
+
+    void entryOfTheLanguageFileWinsOverTheBuiltInText()
+    {
+        Language::instance()->load(write("language/own.ini", "[System]\nmsg_exit=Quit?\n"));
+        QCOMPARE(text("System", "msg_exit"), QStringLiteral("Quit?"));
     }
 };
 

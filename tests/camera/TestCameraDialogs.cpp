@@ -50,14 +50,13 @@ private slots:
 
     void optionDialogsStoreExactlyTheChoice()
     {
-        // Save path: a trailing "/"; a cancelled chooser empties the field (the default folder).
+        // Save path: a trailing "/".
         DlgSavePath dialog(nullptr);
-        for (const char* chosen : { "/srv/captures", "/srv/other/", "" }) {
+        for (const char* chosen : { "/srv/captures", "/srv/other/" }) {
             answer = QLatin1String(chosen);
             dialog.findChild<QPushButton*>("bnMore")->click();
             dialog.findChild<QPushButton*>("bnOK")->click();
-            QCOMPARE(
-                stored("SavePath/path"), answer.isEmpty() || answer.endsWith('/') ? answer : answer + '/');
+            QCOMPARE(stored("SavePath/path"), answer.endsWith('/') ? answer : answer + '/');
         }
 
         // Watermark: type "1"/"0" only on OK; a cancelled chooser keeps the picture.
@@ -88,6 +87,23 @@ private slots:
         DlgBtnMgr outOfRange(nullptr);
         outOfRange.findChild<QPushButton*>("bnOK")->click();
         QCOMPARE(stored("BtnMgr/btn1") + stored("BtnMgr/btn2"), QStringLiteral("-1-1"));
+    }
+
+    void cancelledFolderChooserKeepsTheCaptureFolder()
+    {
+        AppSettings().setValue(QStringLiteral("SavePath/path"), QStringLiteral("/srv/captures/"));
+        DlgSavePath dialog(nullptr);
+        answer.clear(); // cancelled
+        dialog.findChild<QPushButton*>("bnMore")->click();
+        dialog.findChild<QPushButton*>("bnOK")->click();
+        QCOMPARE(stored("SavePath/path"), QStringLiteral("/srv/captures/"));
+    }
+
+    void captureFolderFieldLooksReadOnly()
+    {
+        DlgSavePath dialog(nullptr);
+        const QPalette shown = dialog.findChild<QLineEdit*>("lePath")->palette();
+        QCOMPARE(shown.color(QPalette::Base), dialog.palette().color(QPalette::Window));
     }
 
     void videoControlOpensForACameraWithControlsAndWritesThem()

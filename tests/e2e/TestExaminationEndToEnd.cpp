@@ -83,7 +83,7 @@ private slots:
         AppSettings().setValue(QStringLiteral("Hospital/name"), QStringLiteral("St. Anna Hospital"));
         plugCamera("testsrc2=size=1280x720:rate=30,realtime");
         pdfPath = QDir::current().absoluteFilePath(QStringLiteral("report.pdf"));
-        DlgExport::setSaveFileAsker([this](QWidget*, const QString&) { return pdfPath; });
+        DlgExport::setSaveFileAsker([this](QWidget*, const QString&, const QString&) { return pdfPath; });
     }
 
     void examinationFromModeChoiceToSavedReport()

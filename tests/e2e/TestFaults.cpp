@@ -177,6 +177,7 @@ private slots:
                 child<QLineEdit>(form, "leFName")->setText(first);
                 child<QLineEdit>(form, "leLName")->setText(last);
                 child<QTextEdit>(form, "teRmrk")->setPlainText(remark);
+                child<QDateEdit>(form, "deBirthday")->setDate(QDate(1985, 6, 1));
                 click(child<QPushButton>(form, "bnOK"));
                 QTRY_VERIFY(form->patientRowID() != 0);
             });

@@ -12,12 +12,41 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScrollArea>
+#include <QScrollBar>
+
+#include <csignal>
+#include <sys/resource.h>
 
 namespace {
 
 QString text(QWidget& dialog, const char* name)
 {
     return dialog.findChild<QLabel*>(QLatin1String(name))->text();
+}
+
+// Adds a patient through the program's own database service and returns its row id.
+qulonglong addPatient(const QString& first, const QString& last, int sex, const QString& birthday)
+{
+    qulonglong id = 0;
+    QObject receiver;
+    Database::instance()->exec("INSERT INTO user (fnam,lnam,sex,bday) VALUES (?,?,?,?)",
+        { first, last, sex, birthday }, &receiver,
+        [&id](bool ok, DbResponser* response) { id = ok ? response->lastInsertId.toULongLong() : 1; });
+    return QTest::qWaitFor([&id] { return id != 0; }) ? id : 0;
+}
+
+// Opens the report for a stored patient and waits until it may be printed.
+bool openReport(DlgExport& report, qulonglong patient, const QStringList& paths = {})
+{
+    report.setInfo(patient, paths);
+    return QTest::qWaitFor([&report] { return report.findChild<QPushButton*>("bnPreview")->isEnabled(); });
+}
+
+void fillRequired(DlgExport& report)
+{
+    report.findChild<QPlainTextEdit*>("teJCSJ")->setPlainText("Normal mucosa.");
+    report.findChild<QLineEdit*>("leDoct")->setText("Dr. Roth");
 }
 
 QString pictureFile(const QString& name, QColor colour)
@@ -33,6 +62,25 @@ QString pictureFile(const QString& name, QColor colour)
 class TestReportDialog : public QObject
 {
     Q_OBJECT
+
+    // Saves a report while the disk fills up, made by a file size limit of 4 KB.
+    static void saveOnAFullDisk(const QString& pdf)
+    {
+        DlgExport report;
+        QVERIFY(openReport(report, addPatient("Anna", "Berg", 1, "1990/01/01")));
+        fillRequired(report);
+        DlgExport::setSaveFileAsker([&](QWidget*, const QString&, const QString&) { return pdf; });
+        rlimit previous {};
+        getrlimit(RLIMIT_FSIZE, &previous);
+        const rlimit small { 4096, previous.rlim_max };
+        const auto previousHandler = signal(SIGXFSZ, SIG_IGN);
+        setrlimit(RLIMIT_FSIZE, &small);
+        report.onPrintAsPDF();
+        setrlimit(RLIMIT_FSIZE, &previous);
+        signal(SIGXFSZ, previousHandler);
+        DlgExport::setSaveFileAsker(nullptr);
+    }
+
 private slots:
     void initTestCase()
     {
@@ -41,39 +89,117 @@ private slots:
         QVERIFY(Database::instance());
     }
 
-    void patientAgeSexAndExamineIdsOfTheDay()
+    void ageCountsFullYearsToTheBirthday_data()
     {
-        // The service runs requests in order: these are rows 1 and 2 before the forms ask.
-        Database::instance()->exec(
-            "INSERT INTO user (fnam,lnam,sex,bday) VALUES ('Anna','Berg',2,'2030/12/31'),"
-            "('Carl','Berg',0,'unknown')",
-            {}, nullptr, {});
-        QDate today(2031, 1, 1);
-        ReportClock::setSource([&today] { return today; });
-        DlgExport anna, carl;
-        anna.setInfo(1, {});
-        carl.setInfo(2, {});
-        QTRY_COMPARE(text(carl, "lvName"), QStringLiteral("Carl Berg"));
-        QCOMPARE(text(anna, "lvName"), QStringLiteral("Anna Berg"));
-        // Born the day before: a year counts as soon as the calendar year changed.
-        QCOMPARE(text(anna, "lvAge"), QStringLiteral("1"));
-        QCOMPARE(text(anna, "lvSexy"), Language::instance()->text("DlgPatinfo", "rbFemale"));
-        QCOMPARE(text(anna, "lvDate"), QStringLiteral("2031/01/01"));
-        QCOMPARE(text(carl, "lvAge"), QString()); // no age from a birthday that cannot be read
-        // Every opening takes the next number of its day; a new day starts again at 1.
-        QCOMPARE(
-            text(anna, "lvExam") + ' ' + text(carl, "lvExam"), QStringLiteral("2031010100001 2031010100002"));
-        today = today.addDays(1);
-        DlgExport next;
-        next.setInfo(0, {});
-        QCOMPARE(text(next, "lvExam"), QStringLiteral("2031010200001"));
+        QTest::addColumn<QString>("birthday");
+        QTest::addColumn<QDate>("today");
+        QTest::addColumn<QString>("age");
+        QTest::newRow("before the birthday") << "2000/12/31" << QDate(2026, 12, 7) << "25";
+        QTest::newRow("on the birthday") << "2000/12/31" << QDate(2026, 12, 31) << "26";
+        QTest::newRow("day after the birth") << "2030/12/31" << QDate(2031, 1, 1) << "0";
+        QTest::newRow("born in the future") << "2027/01/01" << QDate(2026, 12, 7) << "";
+        QTest::newRow("unreadable") << "unknown" << QDate(2026, 12, 7) << "";
+    }
+    void ageCountsFullYearsToTheBirthday()
+    {
+        QFETCH(QString, birthday);
+        QFETCH(QDate, today);
+        QFETCH(QString, age);
+        const qulonglong id = addPatient("Anna", "Berg", 0, birthday);
+        ReportClock::setSource([today] { return today; });
+        DlgExport report;
+        QVERIFY(openReport(report, id));
         ReportClock::setSource(nullptr);
+        QCOMPARE(text(report, "lvAge"), age);
+    }
+
+    void patientNameAndSexAreFilledIn()
+    {
+        const qulonglong id = addPatient("Anna", "Berg", 2, "1990/01/01");
+        DlgExport report;
+        QVERIFY(openReport(report, id));
+        QCOMPARE(text(report, "lvName"), QStringLiteral("Anna Berg"));
+        QCOMPARE(text(report, "lvSexy"), Language::instance()->text("DlgPatinfo", "rbFemale"));
+    }
+
+    void examineIdsCountWithinTheDay()
+    {
+        AppSettings().remove("Report/lastExamId");
+        ReportClock::setSource([] { return QDate(2031, 1, 1); });
+        DlgExport first, second;
+        first.setInfo(0, {});
+        second.setInfo(0, {});
+        ReportClock::setSource(nullptr);
+        QCOMPARE(text(second, "lvExam"), QStringLiteral("2031010100002"));
+    }
+
+    // Nothing but settings.ini survives a restart of the program.
+    void examineIdContinuesAfterARestart()
+    {
+        AppSettings().setValue("Report/lastExamId", "2031010100007");
+        ReportClock::setSource([] { return QDate(2031, 1, 1); });
+        DlgExport report;
+        report.setInfo(0, {});
+        ReportClock::setSource(nullptr);
+        QCOMPARE(text(report, "lvExam"), QStringLiteral("2031010100008"));
+    }
+
+    void examineIdStartsAtOneOnANewDay()
+    {
+        AppSettings().setValue("Report/lastExamId", "2031010100007");
+        ReportClock::setSource([] { return QDate(2031, 1, 2); });
+        DlgExport report;
+        report.setInfo(0, {});
+        ReportClock::setSource(nullptr);
+        QCOMPARE(text(report, "lvExam"), QStringLiteral("2031010200001"));
+    }
+
+    void unreadablePatientIsReported()
+    {
+        MsgBoxRecorder boxes;
+        DlgExport report;
+        report.setInfo(999999, {});
+        QTRY_COMPARE(boxes.boxes.size(), 1);
+        QCOMPARE(boxes.boxes.at(0).text, Language::instance()->text("System", "pat_eror"));
+    }
+
+    void unreadablePatientShowsNoPlaceholderName()
+    {
+        MsgBoxRecorder boxes;
+        DlgExport report;
+        report.setInfo(999999, {});
+        QTRY_COMPARE(boxes.boxes.size(), 1);
+        QCOMPARE(text(report, "lvName"), QString());
+    }
+
+    void unreadablePatientOffersNoPrint()
+    {
+        MsgBoxRecorder boxes;
+        DlgExport report;
+        report.setInfo(999999, {});
+        QTRY_COMPARE(boxes.boxes.size(), 1);
+        QVERIFY(!report.findChild<QPushButton*>("bnPrint")->isEnabled());
+    }
+
+    void unreadablePatientWritesNoPdf()
+    {
+        MsgBoxRecorder boxes;
+        DlgExport report;
+        report.setInfo(999999, {});
+        QTRY_COMPARE(boxes.boxes.size(), 1);
+        fillRequired(report);
+        const QString pdf = QDir::current().absoluteFilePath("unknown-patient.pdf");
+        DlgExport::setSaveFileAsker([&](QWidget*, const QString&, const QString&) { return pdf; });
+        report.onPrintAsPDF();
+        DlgExport::setSaveFileAsker(nullptr);
+        QVERIFY(!QFile::exists(pdf));
     }
 
     void loadablePicturesFillTheLabelsInOrder()
     {
         const QString red = pictureFile("red.png", Qt::red), blue = pictureFile("blue.png", Qt::blue);
         QStringList shown;
+        MsgBoxRecorder boxes; // patient 0 does not exist
         for (const QStringList& paths : { QStringList { red, pictureFile("green.png", Qt::green), blue },
                  QStringList { red, TestSupport::writeFile("broken.bmp", "BM garbage"), blue } }) {
             DlgExport dlg;
@@ -104,7 +230,6 @@ private slots:
         row("no doctor", 1, pdf, "inp_null");
         row("written", 2, pdf, "");
         row("folder missing", 2, QDir::current().absoluteFilePath("no/such/folder/report.pdf"), "not_found");
-        row("disk full", 2, "/dev/full", "not_found");
     }
     void saveAsPdf()
     {
@@ -114,11 +239,11 @@ private slots:
         MsgBoxRecorder boxes;
         DlgExport dlg;
         QString filter;
-        DlgExport::setSaveFileAsker([&](QWidget* parent, const QString& asked) {
+        DlgExport::setSaveFileAsker([&](QWidget* parent, const QString&, const QString& asked) {
             filter = parent == &dlg ? asked : QStringLiteral("wrong parent");
             return path;
         });
-        dlg.setInfo(0, {});
+        QVERIFY(openReport(dlg, addPatient("Anna", "Berg", 0, "1990/01/01")));
         dlg.findChild<QPlainTextEdit*>("teJCSJ")->setPlainText(filled > 0 ? "Normal mucosa." : "");
         dlg.findChild<QLineEdit*>("leDoct")->setText(filled > 1 ? "Dr. Roth" : "");
         dlg.findChild<QPushButton*>("bnPreview")->click();
@@ -131,6 +256,82 @@ private slots:
         QVERIFY(warning.isEmpty() || boxes.boxes[0].text == (filled == 2 ? text.arg(path) : text));
         QFile file(path);
         QCOMPARE(file.open(QIODevice::ReadOnly) && file.read(5) == "%PDF-", warning.isEmpty());
+    }
+
+    void pdfNameIsSuggestedFromPatientAndDay()
+    {
+        AppSettings().remove("Report/pdfFolder");
+        ReportClock::setSource([] { return QDate(2031, 12, 31); });
+        DlgExport report;
+        QVERIFY(openReport(report, addPatient("Anna", "Berg", 1, "1990/01/01")));
+        fillRequired(report);
+        QString suggested;
+        DlgExport::setSaveFileAsker([&](QWidget*, const QString& offered, const QString&) {
+            suggested = offered;
+            return QString();
+        });
+        report.onPrintAsPDF();
+        DlgExport::setSaveFileAsker(nullptr);
+        ReportClock::setSource(nullptr);
+        QCOMPARE(suggested, QStringLiteral("Berg_Anna_20311231.pdf"));
+    }
+
+    void saveDialogOpensInTheFolderUsedLastTime()
+    {
+        QDir().mkpath("reports");
+        const QString folder = QDir::current().absoluteFilePath("reports");
+        DlgExport report;
+        QVERIFY(openReport(report, addPatient("Anna", "Berg", 1, "1990/01/01")));
+        fillRequired(report);
+        QString suggested;
+        DlgExport::setSaveFileAsker([&](QWidget*, const QString& offered, const QString&) {
+            suggested = offered;
+            return folder + "/first.pdf";
+        });
+        report.onPrintAsPDF();
+        report.onPrintAsPDF();
+        DlgExport::setSaveFileAsker(nullptr);
+        QCOMPARE(QFileInfo(suggested).absolutePath(), folder);
+    }
+
+    void typedNameWithoutSuffixIsSavedAsPdf()
+    {
+        DlgExport report;
+        QVERIFY(openReport(report, addPatient("Anna", "Berg", 1, "1990/01/01")));
+        fillRequired(report);
+        const QString typed = QDir::current().absoluteFilePath("without-suffix");
+        DlgExport::setSaveFileAsker([&](QWidget*, const QString&, const QString&) { return typed; });
+        report.onPrintAsPDF();
+        DlgExport::setSaveFileAsker(nullptr);
+        QVERIFY(QFile::exists(typed + ".pdf"));
+    }
+
+    void failedWriteLeavesNoPartialFile()
+    {
+        MsgBoxRecorder boxes;
+        const QString pdf = QDir::current().absoluteFilePath("disk-full.pdf");
+        saveOnAFullDisk(pdf);
+        QVERIFY(!QFile::exists(pdf));
+    }
+
+    void failedWriteIsReportedWithTheFileName()
+    {
+        MsgBoxRecorder boxes;
+        const QString pdf = QDir::current().absoluteFilePath("disk-full.pdf");
+        saveOnAFullDisk(pdf);
+        QCOMPARE(boxes.boxes.value(0).text, Language::instance()->text("System", "not_found").arg(pdf));
+    }
+
+    void longHospitalNameNeedsNoSidewaysScrolling()
+    {
+        AppSettings().setValue("Hospital/name",
+            "University Hospital of Internal Medicine, Gastroenterology and Endoscopy Centre "
+            "Saint Mary and Saint Elisabeth of the Greater Metropolitan Region");
+        DlgExport report;
+        report.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&report));
+        auto* scroll = report.findChild<QScrollArea*>("scrollArea");
+        QVERIFY(!scroll->horizontalScrollBar()->isVisible());
     }
 
     void hospitalDialogRefusesAnEmptyName()

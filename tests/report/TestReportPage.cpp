@@ -104,12 +104,16 @@ private slots:
         QStringList paths;
         for (const QChar picture : pictures)
             paths << QDir::current().absoluteFilePath(picture + QStringLiteral(".png"));
+        MsgBoxRecorder boxes; // patient 0 does not exist: the patient's values are set below
         DlgExport dlg;
         dlg.setInfo(0, paths);
         // Values of several words: one wrapped out of its rectangle would not be found as one line.
         for (auto* edit : dlg.findChildren<QLineEdit*>())
             edit->setText(edit->objectName().mid(2) + " value");
-        dlg.findChild<QPlainTextEdit*>("teJCSJ")->setPlainText(QStringLiteral("word ").repeated(1000));
+        for (const char* value : { "lvName", "lvSexy", "lvAge" })
+            dlg.findChild<QLabel*>(value)->setText(QLatin1String(value) + " value");
+        // Findings that fill most of their box: a page whose texts fit is the fixed layout.
+        dlg.findChild<QPlainTextEdit*>("teJCSJ")->setPlainText(QStringLiteral("word ").repeated(100));
         PageRecorder page;
         dlg.doPrint(&page);
 

@@ -322,7 +322,7 @@ int main(int argc, char** argv)
     const std::shared_ptr<V4l2Script> controls = V4l2Script::typicalCamera();
     V4l2Controls::setFactory([controls](const QString&) { return std::make_unique<ScriptedV4l2>(controls); });
     const QString pdf = outDir + QStringLiteral("/report.pdf");
-    DlgExport::setSaveFileAsker([pdf](QWidget*, const QString&) { return pdf; });
+    DlgExport::setSaveFileAsker([pdf](QWidget*, const QString&, const QString&) { return pdf; });
     if (!Database::instance())
         return 3;
     fileSamplePatients();

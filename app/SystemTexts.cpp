@@ -1,0 +1,68 @@
+#include "SystemTexts.h"
+
+namespace {
+struct Entry {
+    const char* key;
+    const char* text;
+};
+
+// The English wording of section "System", kept identical to language/lang_en-US.ini.
+const Entry texts[] = {
+    { "hint", "Notice" },
+    { "ask", "Please Confirm" },
+    { "msg_exit", "Do you want to exit Karvex?" },
+    { "dir_err",
+        "The capture folder does not exist and could not be created. Please choose another folder under File "
+        "> Capture Folder." },
+    { "grab_eror",
+        "The camera has stopped sending pictures. A recording in progress was stopped and saved. Check the "
+        "camera cable, then select the camera again in the Device menu." },
+    { "disk_full",
+        "The capture disk is almost full (less than 500 MB free). The recording was stopped and saved. Free "
+        "up disk space before you record again." },
+    { "disk_mins",
+        "Recording cannot start: less than 500 MB of disk space is free for the capture folder. Free up disk "
+        "space or choose another capture folder." },
+    { "sel_none", "Nothing is selected. Please select an entry first." },
+    { "sel_4_max",
+        "A report can show at most four pictures. Please clear the selection of the pictures you do not "
+        "need." },
+    { "del_patient",
+        "Delete the patient %1 and all of their examination records? The picture and video files stay on "
+        "disk. This cannot be undone." },
+    { "del_record", "Delete the examination record %1 together with its file? This cannot be undone." },
+    { "add_eror", "The patient data could not be saved: the patient database could not be written (%1)." },
+    { "rec_eror",
+        "The capture %1 could not be filed under the patient: the patient database could not be written "
+        "(%2). The file stays in the capture folder." },
+    { "inp_null", "A required field is empty. Please fill it in and try again." },
+    { "bday_late", "The date of birth lies in the future. Please check it." },
+    { "not_found", "The file %1 could not be found or opened." },
+    { "pat_eror",
+        "The patient's data could not be read, so no report can be made. Close the report and open it again "
+        "from the patient." },
+    { "too_long",
+        "The text of %1 does not fit on the report page, even in smaller print. Please shorten it; nothing "
+        "was printed or saved." },
+    { "db_eror",
+        "The patient database system.db could not be opened. Nothing was changed. Check that the file is not "
+        "damaged, then restart Karvex." },
+    { "set_eror",
+        "The settings could not be saved to %1: the file or its folder cannot be written. Changed settings "
+        "will be lost when Karvex is closed." },
+    { "vFreeze", "Frozen" },
+    { "vSnapshot", "Snapshot saved" },
+    { "vWBalance", "White balance OK" },
+    { "fmt_item", "%1x%2, %3 fps (%4)" },
+    { "fmt_status", "%1x%2 @ %3 fps" },
+};
+} // namespace
+
+QString SystemTexts::english(const QString& key)
+{
+    for (const Entry& entry : texts) {
+        if (key == QLatin1String(entry.key))
+            return QString::fromUtf8(entry.text);
+    }
+    return QString();
+}
