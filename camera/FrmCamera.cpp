@@ -614,6 +614,8 @@ void FrmCamera::closeEvent(QCloseEvent* event)
     if (ui->moRecd->isChecked())
         ui->moRecd->trigger();
     diskTimer.stop();
+    // A closed window must not open a camera that is plugged in before it is deleted.
+    disconnect(deviceMonitor, nullptr, this, nullptr);
     ui->video->setGrabber(nullptr);
     grabber.close();
     showCameraState();

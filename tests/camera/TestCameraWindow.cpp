@@ -5,6 +5,7 @@
 #include "CamViewer.h"
 #include "CameraDevices.h"
 #include "CameraPreferences.h"
+#include "DeviceMonitor.h"
 #include "DiskSpace.h"
 #include "FakeHidapi.h"
 #include "FakeLibudev.h"
@@ -348,6 +349,22 @@ private slots:
         open(nullptr, QByteArray());
         replugEmulatedCamera();
         QTRY_COMPARE(cameraEntries(), QStringList("/dev/video7|Examination Camera|1"));
+    }
+
+    void closedWindowOpensNoCameraPluggedIn()
+    {
+        if (!FakeV4l2Camera::isPreloaded())
+            QSKIP("the V4L2 camera emulator is not preloaded");
+        emulator.reset(new FakeV4l2Camera);
+        open(nullptr, QByteArray());
+        window->close();
+        // Created after the window's monitor, this one hears the event after it.
+        DeviceMonitor later;
+        QSignalSpy changes(&later, &DeviceMonitor::devicesChanged);
+        replugEmulatedCamera();
+        QVERIFY(changes.wait());
+        QCoreApplication::processEvents();
+        QCOMPARE(emulator->log().filter(QStringLiteral("STREAMON")), QStringList());
     }
 
     void deviceMenuDropsACameraPulledOut()
