@@ -16,6 +16,8 @@ DeviceMonitor::DeviceMonitor(QObject* parent)
     , m_monitor(nullptr, &udev_monitor_unref)
 {
     m_settle.setSingleShot(true);
+    // A coarse timer may fire early, inside the multimedia layer's cache time.
+    m_settle.setTimerType(Qt::PreciseTimer);
     m_settle.setInterval(kSettleMs);
     connect(&m_settle, &QTimer::timeout, this, &DeviceMonitor::onSettled);
 

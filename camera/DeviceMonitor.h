@@ -18,8 +18,10 @@ class DeviceMonitor : public QObject
 {
     Q_OBJECT
 public:
-    // Quiet time after the last event before devicesChanged is emitted.
-    static constexpr int kSettleMs = 500;
+    // Quiet time after the last event before devicesChanged is emitted. Qt's multimedia layer
+    // answers the camera list from a cache for 500 ms after it last read the devices: waiting
+    // longer than that after the last event makes the next read see the change.
+    static constexpr int kSettleMs = 600;
 
     explicit DeviceMonitor(QObject* parent = nullptr);
     ~DeviceMonitor() override;
