@@ -16,7 +16,7 @@ const Entry texts[] = {
         "> Capture Folder." },
     { "grab_eror",
         "The camera has stopped sending pictures. A recording in progress was stopped and saved. Check the "
-        "camera cable, then select the camera again in the Device menu." },
+        "camera cable: the camera opens again by itself once it is back (or choose Device > Refresh)." },
     { "disk_full",
         "The capture disk is almost full (less than 500 MB free). The recording was stopped and saved. Free "
         "up disk space before you record again." },

@@ -1,5 +1,6 @@
 #include "DlgVidCtrl.h"
 
+#include "CameraPreferences.h"
 #include "Language.h"
 #include "V4l2ControlEditor.h"
 #include "V4l2Controls.h"
@@ -36,7 +37,8 @@ const ClassName kClassNames[] = {
 };
 } // namespace
 
-bool DlgVidCtrl::openFor(QWidget* window, const QString& deviceKey, const QString& caption)
+bool DlgVidCtrl::openFor(
+    QWidget* window, const QString& deviceKey, const QString& caption, const QString& description)
 {
     // On Linux the device key is the node path (node paths carry no ":" to replace).
     if (deviceKey.isEmpty())
@@ -48,6 +50,7 @@ bool DlgVidCtrl::openFor(QWidget* window, const QString& deviceKey, const QStrin
     if (controls.isEmpty())
         return false;
     DlgVidCtrl dialog(window, std::move(device), controls, caption);
+    dialog.keepValuesFor(description);
     dialog.exec();
     return true;
 }
@@ -155,7 +158,10 @@ QGroupBox* DlgVidCtrl::groupFor(quint32 controlClass, QVBoxLayout* groups)
 
 void DlgVidCtrl::write(int index, qint32 value)
 {
-    m_device->write(m_controls.at(index), value);
+    const V4l2Control& control = m_controls.at(index);
+    // Only what the camera took is kept; a button only acts and has nothing to keep.
+    if (m_device->write(control, value) && control.hasValue() && !m_keptUnder.isEmpty())
+        CameraPreferences::setControl(m_keptUnder, control.id, value);
     rereadAll();
 }
 
@@ -165,6 +171,8 @@ void DlgVidCtrl::onDefaults(bool)
         if (control.hasValue() && !control.isReadOnly())
             m_device->write(control, control.defaultValue);
     }
+    if (!m_keptUnder.isEmpty())
+        CameraPreferences::forgetControls(m_keptUnder);
     rereadAll();
 }
 

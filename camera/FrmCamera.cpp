@@ -5,12 +5,14 @@
 #include "CameraDevices.h"
 #include "CameraFormatMenu.h"
 #include "CameraPreferences.h"
+#include "DeviceMonitor.h"
 #include "DiskSpace.h"
 #include "DlgAbout.h"
 #include "DlgBtnMgr.h"
 #include "DlgSavePath.h"
 #include "DlgVidCtrl.h"
 #include "DlgWMarker.h"
+#include "KeptControls.h"
 #include "Language.h"
 #include "LanguageMenu.h"
 #include "MsgBox.h"
@@ -103,6 +105,12 @@ FrmCamera::FrmCamera(QWidget* opener)
     connect(cameraGroup, &QActionGroup::triggered, this, &FrmCamera::onCamrOpen);
     connect(ui->bnExpt, &QPushButton::clicked, this, &FrmCamera::onExpertExpt);
     connect(ui->bnBack, &QPushButton::clicked, this, &FrmCamera::onExpertBack);
+    // The Device menu and the camera keys follow what is plugged in, as Refresh does.
+    deviceMonitor = new DeviceMonitor(this);
+    connect(deviceMonitor, &DeviceMonitor::devicesChanged, this, [this](const QStringList& removedNodes) {
+        reconnect.noteRemoved(currentCamera, removedNodes);
+        refreshDevices(false);
+    });
 
     retranslate();
     onCamrRefr(false);
@@ -217,6 +225,11 @@ void FrmCamera::onFileExit(bool)
 
 void FrmCamera::onCamrRefr(bool)
 {
+    refreshDevices(true);
+}
+
+void FrmCamera::refreshDevices(bool byOperator)
+{
     setFirmware(keyLink.openDevices());
 
     const QList<QAction*> previous = cameraGroup->actions();
@@ -228,7 +241,7 @@ void FrmCamera::onCamrRefr(bool)
 
     const QString cameraTitle = Language::instance()->text(objectName(), QStringLiteral("mcName"));
     const QMap<QString, QString> cameras = enumerateCameras();
-    bool currentFound = false;
+    QList<CameraDevices::Device> offered;
     for (auto it = cameras.cbegin(); it != cameras.cend(); ++it) {
         const int position = supportedModelPosition(it.value());
         if (position < 0) {
@@ -239,18 +252,21 @@ void FrmCamera::onCamrRefr(bool)
         entry->setData(it.key());
         entry->setProperty("description", it.value());
         entry->setCheckable(true);
-        if (it.key() == currentCamera) {
-            entry->setChecked(true);
-            currentFound = true;
-        }
+        entry->setChecked(it.key() == currentCamera);
         ui->mCams->insertAction(formatMenu->firstAction(), entry);
         cameraGroup->addAction(entry);
+        offered << CameraDevices::Device(it.key(), it.value());
     }
 
-    // A camera that is still present keeps running; a vanished one is replaced by the first
-    // offered camera, or, with none left, kept (and shows nothing) until one is chosen.
-    if (!currentFound && !cameraGroup->actions().isEmpty())
-        cameraGroup->actions().constFirst()->trigger();
+    // A camera that is still present keeps running and a lost one that is back is reopened;
+    // otherwise Refresh opens the first offered camera, while a camera pulled out is kept (and
+    // shows nothing) until it comes back or another one is chosen.
+    const int chosen = reconnect.pick(offered, currentCamera, currentDescription, byOperator);
+    if (chosen >= 0) {
+        QAction* entry = cameraGroup->actions().at(chosen);
+        entry->setChecked(true);
+        onCamrOpen(entry);
+    }
 }
 
 void FrmCamera::onCamrOpen(QAction* action)
@@ -273,8 +289,10 @@ void FrmCamera::openCurrentCamera()
         ui->moRecd->trigger();
     ui->video->setGrabber(nullptr);
     grabber.close();
+    // The driver forgets control values on a replug: the operator's are put back first.
+    KeptControls::apply(currentCamera, currentDescription);
     const QByteArray deviceKey = currentCamera.toLatin1();
-    grabber.open(deviceKey.constData(), CameraPreferences::format(currentDescription));
+    reconnect.setLost(!grabber.open(deviceKey.constData(), CameraPreferences::format(currentDescription)));
     ui->video->setGrabber(&grabber);
     formatMenu->setFormats(grabber.offeredFormats(), grabber.format());
     showCameraState();
@@ -502,6 +520,7 @@ void FrmCamera::onDiskUpdate()
     // Each report stops the recording before its message box opens: the box is modal and
     // the timer keeps ticking, so the next tick must find nothing left to report.
     if (grabber.takeGrabError()) {
+        reconnect.setLost(true);
         resolutionLabel->clear();
         if (ui->moRecd->isChecked())
             ui->moRecd->trigger();
@@ -523,8 +542,8 @@ void FrmCamera::onSetsButn(bool)
 
 void FrmCamera::onSetsVido(bool)
 {
-    DlgVidCtrl::openFor(
-        this, currentCamera, Language::instance()->text(objectName(), QStringLiteral("mcName")));
+    DlgVidCtrl::openFor(this, currentCamera,
+        Language::instance()->text(objectName(), QStringLiteral("mcName")), currentDescription);
 }
 
 void FrmCamera::onSetsWmkr(bool)
@@ -601,6 +620,8 @@ void FrmCamera::closeEvent(QCloseEvent* event)
     if (ui->moRecd->isChecked())
         ui->moRecd->trigger();
     diskTimer.stop();
+    // A closed window must not open a camera that is plugged in before it is deleted.
+    disconnect(deviceMonitor, nullptr, this, nullptr);
     ui->video->setGrabber(nullptr);
     grabber.close();
     showCameraState();

@@ -2,6 +2,7 @@
 
 #include "CamGrabber.h"
 #include "CamRecorder.h"
+#include "CameraReconnect.h"
 #include "UsbCamHID.h"
 
 #include <QMainWindow>
@@ -11,6 +12,7 @@
 #include <QTimer>
 
 class CameraFormatMenu;
+class DeviceMonitor;
 class QAction;
 class QActionGroup;
 class QLabel;
@@ -87,6 +89,8 @@ protected:
 private:
     QMap<QString, QString> enumerateCameras() const;
     void connectActions();
+    // Reads the camera list and the camera keys again (byOperator: Refresh, or a device event).
+    void refreshDevices(bool byOperator);
     void buildStatusBar();
     void applyWatermark();
     void setFirmware(unsigned short release);
@@ -113,6 +117,8 @@ private:
     QString currentCamera;
     QString currentDescription;
     CameraFormatMenu* formatMenu = nullptr;
+    DeviceMonitor* deviceMonitor = nullptr;
+    CameraReconnect reconnect;
     QActionGroup* cameraGroup = nullptr;
     QActionGroup* languageGroup = nullptr;
 };

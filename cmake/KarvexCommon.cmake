@@ -5,6 +5,7 @@ pkg_check_modules(FFMPEG REQUIRED IMPORTED_TARGET
   libavdevice libavformat libavcodec libavutil libswscale libavfilter)
 pkg_check_modules(SDL2 REQUIRED IMPORTED_TARGET sdl2)
 pkg_check_modules(HIDAPI REQUIRED IMPORTED_TARGET hidapi-hidraw)
+pkg_check_modules(LIBUDEV REQUIRED IMPORTED_TARGET libudev)
 find_package(Threads REQUIRED)
 
 set(CMAKE_AUTOMOC ON)

@@ -6,7 +6,7 @@ packages=(
   build-essential cmake ninja-build ccache pkg-config
   qtbase5-dev qtmultimedia5-dev libqt5multimedia5-plugins libqt5sql5-sqlite
   libavdevice-dev libavformat-dev libavcodec-dev libavutil-dev libswscale-dev libavfilter-dev
-  libsdl2-dev libhidapi-dev libxcb1-dev nlohmann-json3-dev
+  libsdl2-dev libhidapi-dev libudev-dev libxcb1-dev nlohmann-json3-dev
   libsqlite3-dev qttranslations5-l10n
   fonts-liberation libgl1-mesa-dri
   xvfb xauth ffmpeg poppler-utils imagemagick xdotool sqlite3 openbox

@@ -4,18 +4,24 @@
 #include "CamGrabber.h"
 #include "CamViewer.h"
 #include "CameraDevices.h"
+#include "CameraPreferences.h"
+#include "DeviceMonitor.h"
 #include "DiskSpace.h"
 #include "FakeHidapi.h"
+#include "FakeLibudev.h"
 #include "FakeV4l2Camera.h"
 #include "FrmCamera.h"
 #include "Language.h"
 #include "SelectableImageWidget.h"
 #include "TestSupport.h"
+#include "V4l2Controls.h"
 
 #include <QtWidgets>
 
 namespace {
 constexpr qint64 kLimit = 524288000;
+constexpr quint32 kBrightness = V4L2_CID_BRIGHTNESS, kAutoExposure = V4L2_CID_EXPOSURE_AUTO;
+const QString kModel = QStringLiteral("ZEN-LUX HD");
 
 // Pictures taken (time-stamped; recordings' thumbnails do not match) or recordings.
 QStringList captures(const char* pattern = "?????????????????.bmp")
@@ -75,6 +81,20 @@ class TestCameraWindow : public QObject
                 entries << QString("%1|%2|%3").arg(a->data().toString(), a->text()).arg(a->isChecked());
         return entries;
     }
+    QString checkedCamera() const
+    {
+        QAction* checked = nullptr;
+        for (QAction* a : window->findChild<QMenu*>(QStringLiteral("mCams"))->actions())
+            if (a->isCheckable() && a->isChecked() && !a->data().toString().isEmpty())
+                checked = a;
+        return checked ? checked->data().toString() : QString();
+    }
+    void chooseCamera(const QString& deviceKey) const
+    {
+        for (QAction* a : window->findChild<QMenu*>(QStringLiteral("mCams"))->actions())
+            if (a->data().toString() == deviceKey)
+                a->trigger();
+    }
     QMenu* formatMenu() const { return window->findChild<QMenu*>(QStringLiteral("mcForm")); }
     // The Format submenu's entries, the checked one marked with "*".
     QStringList formatEntries() const
@@ -101,6 +121,62 @@ class TestCameraWindow : public QObject
         devices << CameraDevices::Device(QStringLiteral("/dev/video7"), QStringLiteral("ZEN-LUX HD"));
     }
     QStringList negotiated() const { return emulator->log().filter(QRegularExpression("^S_")); }
+    // The emulated camera is pulled out of its socket: gone from the device list, and udev tells.
+    void unplugEmulatedCamera(const QString& node = QStringLiteral("/dev/video7"))
+    {
+        emulator->unplug(node);
+        devices.removeAll(CameraDevices::Device(node, kModel));
+        FakeUdev::sendEvent("remove", "video4linux", node.toLatin1());
+    }
+    // Plugged in again (a fresh plug: the camera has forgotten its control values).
+    void replugEmulatedCamera(const QString& node = QStringLiteral("/dev/video7"))
+    {
+        emulator->plug(FakeV4l2Camera::standardDevice(node));
+        devices << CameraDevices::Device(node, kModel);
+        FakeUdev::sendEvent("add", "video4linux", node.toLatin1());
+    }
+    // The window has noticed that its picture failed: the status bar no longer shows a size.
+    bool waitForLostPicture() const
+    {
+        return QTest::qWaitFor([this] { return statusText(1).isEmpty(); }, 15000);
+    }
+    // A control's value as the emulated camera holds it, or INT_MIN when it cannot be read.
+    static qint32 cameraControl(quint32 id, const QString& node = QStringLiteral("/dev/video7"))
+    {
+        const std::unique_ptr<V4l2Controls> device = V4l2Controls::open(node);
+        v4l2_control control {};
+        control.id = id;
+        return device && device->getControl(control) ? control.value : INT_MIN;
+    }
+    // Opens Video Control from the menu and lets `operate` work in it before it is closed.
+    void inVideoControl(const std::function<void(QDialog*)>& operate)
+    {
+        bool shown = false;
+        QTimer::singleShot(0, this, [&] {
+            auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+            shown = dialog != nullptr;
+            if (dialog) {
+                operate(dialog);
+                dialog->findChild<QPushButton*>(QStringLiteral("bnClose"))->click();
+            }
+        });
+        action("msVido")->trigger();
+        QVERIFY(shown);
+    }
+    // The spin box in the row of the control's name.
+    static QSpinBox* spinBoxOf(QDialog* dialog, const QString& name)
+    {
+        for (QLabel* label : dialog->findChildren<QLabel*>()) {
+            auto* grid = label->parentWidget() ? qobject_cast<QGridLayout*>(label->parentWidget()->layout())
+                                               : nullptr;
+            if (label->text() != name || !grid)
+                continue;
+            int row, column, rowSpan, columnSpan;
+            grid->getItemPosition(grid->indexOf(label), &row, &column, &rowSpan, &columnSpan);
+            return grid->itemAtPosition(row, 1)->widget()->findChild<QSpinBox*>();
+        }
+        return nullptr;
+    }
     // Status bar labels: sbCAM, resolution, sbHID, firmware, sbDSK, free space.
     QString statusText(int i) const { return window->statusBar()->findChildren<QLabel*>().at(i)->text(); }
     // Notes whether a recording has ended (and been announced) by the time a box tells why.
@@ -263,6 +339,177 @@ private slots:
         formatEntry("1280x720, 30 fps (MJPEG)")->trigger();
         QVERIFY(!action("moRecd")->isChecked());
         QCOMPARE(records.size(), 1);
+    }
+
+    void deviceMenuShowsACameraPluggedIn()
+    {
+        if (!FakeV4l2Camera::isPreloaded())
+            QSKIP("the V4L2 camera emulator is not preloaded");
+        emulator.reset(new FakeV4l2Camera);
+        open(nullptr, QByteArray());
+        replugEmulatedCamera();
+        QTRY_COMPARE(cameraEntries(), QStringList("/dev/video7|Examination Camera|1"));
+    }
+
+    void closedWindowOpensNoCameraPluggedIn()
+    {
+        if (!FakeV4l2Camera::isPreloaded())
+            QSKIP("the V4L2 camera emulator is not preloaded");
+        emulator.reset(new FakeV4l2Camera);
+        open(nullptr, QByteArray());
+        window->close();
+        // Created after the window's monitor, this one hears the event after it.
+        DeviceMonitor later;
+        QSignalSpy changes(&later, &DeviceMonitor::devicesChanged);
+        replugEmulatedCamera();
+        QVERIFY(changes.wait());
+        QCoreApplication::processEvents();
+        QCOMPARE(emulator->log().filter(QStringLiteral("STREAMON")), QStringList());
+    }
+
+    void deviceMenuDropsACameraPulledOut()
+    {
+        plugEmulatedCamera();
+        open(nullptr, QByteArray());
+        unplugEmulatedCamera();
+        QTRY_COMPARE(cameraEntries(), QStringList());
+    }
+
+    void lostCameraIsReopenedWhenPluggedBackIntoItsNode()
+    {
+        plugEmulatedCamera();
+        open(nullptr, QByteArray());
+        unplugEmulatedCamera();
+        QVERIFY(waitForLostPicture());
+        replugEmulatedCamera();
+        QVERIFY(waitMore(frames, 2));
+    }
+
+    void cameraKeysComeBackWithTheCamera()
+    {
+        FakeHid::addDevice("/dev/hidraw0", 0x3F1C, 0x5501, 0x0100);
+        plugEmulatedCamera();
+        open(nullptr, QByteArray());
+        unplugEmulatedCamera();
+        FakeHid::removeDevice("/dev/hidraw0");
+        FakeUdev::sendEvent("remove", "hidraw", "/dev/hidraw0");
+        QVERIFY(waitForLostPicture());
+        replugEmulatedCamera();
+        FakeHid::addDevice("/dev/hidraw0", 0x3F1C, 0x5501, 0x0100);
+        FakeUdev::sendEvent("add", "hidraw", "/dev/hidraw0");
+        QVERIFY(waitMore(frames, 2));
+        FakeHid::pushReport("/dev/hidraw0", "S"); // key 1: snapshot
+        QTRY_COMPARE(captures().size(), 1);
+    }
+
+    void lostCameraIsReopenedUnderAnotherNodeByItsDescription()
+    {
+        plugEmulatedCamera();
+        // Another examination camera comes first in the menu and must not take over.
+        devices << CameraDevices::Device(QStringLiteral("/dev/video2"), QStringLiteral("ORA-LUX"));
+        sources.insert("/dev/video2", "testsrc2=s=320x240,realtime");
+        open(nullptr, QByteArray());
+        chooseCamera(QStringLiteral("/dev/video7"));
+        unplugEmulatedCamera();
+        QVERIFY(waitForLostPicture());
+        replugEmulatedCamera(QStringLiteral("/dev/video8"));
+        QTRY_COMPARE(checkedCamera(), QStringLiteral("/dev/video8"));
+    }
+
+    void cameraPulledOutIsNotReplacedByAnother()
+    {
+        plugEmulatedCamera();
+        devices << CameraDevices::Device(QStringLiteral("/dev/video2"), QStringLiteral("ORA-LUX"));
+        sources.insert("/dev/video2", "testsrc2=s=320x240,realtime");
+        open(nullptr, QByteArray());
+        chooseCamera(QStringLiteral("/dev/video7"));
+        unplugEmulatedCamera();
+        QVERIFY(waitForLostPicture());
+        QCOMPARE(opens.value("/dev/video2"), 1); // only when the window opened
+    }
+
+    void refreshReopensACameraThatGaveUp()
+    {
+        plugEmulatedCamera();
+        QJsonObject failing = FakeV4l2Camera::standardDevice(QStringLiteral("/dev/video7"));
+        failing["unplug_after_frames"] = 10;
+        emulator->plug(failing);
+        open(nullptr, QByteArray());
+        QVERIFY(waitForLostPicture());
+        // Back in working order, with no device event to tell.
+        emulator->plug(FakeV4l2Camera::standardDevice(QStringLiteral("/dev/video7")));
+        action("mcRefr")->trigger();
+        QVERIFY(waitMore(frames, 2));
+    }
+
+    void recordingStoppedByTheLossStaysStopped()
+    {
+        plugEmulatedCamera();
+        open(nullptr, QByteArray());
+        QVERIFY(waitMore(frames, 2));
+        action("moRecd")->trigger();
+        QVERIFY(action("moRecd")->isChecked());
+        unplugEmulatedCamera();
+        QVERIFY(waitForLostPicture());
+        replugEmulatedCamera();
+        QVERIFY(waitMore(frames, 2));
+        QVERIFY(!action("moRecd")->isChecked());
+    }
+
+    void videoControlKeepsTheValueSetForTheCamera()
+    {
+        plugEmulatedCamera();
+        open(nullptr, QByteArray());
+        inVideoControl(
+            [](QDialog* dialog) { spinBoxOf(dialog, QStringLiteral("Brightness"))->setValue(20); });
+        QCOMPARE(CameraPreferences::controls(kModel), (QMap<quint32, qint32> { { kBrightness, 20 } }));
+    }
+
+    void keptValueIsAppliedWhenTheCameraOpens()
+    {
+        plugEmulatedCamera();
+        CameraPreferences::setControl(kModel, kBrightness, 20);
+        open(nullptr, QByteArray());
+        QCOMPARE(cameraControl(kBrightness), 20);
+    }
+
+    void keptValueIsAppliedAgainAfterAReplug()
+    {
+        plugEmulatedCamera();
+        open(nullptr, QByteArray());
+        inVideoControl(
+            [](QDialog* dialog) { spinBoxOf(dialog, QStringLiteral("Brightness"))->setValue(-12); });
+        unplugEmulatedCamera();
+        QVERIFY(waitForLostPicture());
+        replugEmulatedCamera();
+        QTRY_COMPARE(cameraControl(kBrightness), -12);
+    }
+
+    void defaultsForgetsTheKeptValues()
+    {
+        plugEmulatedCamera();
+        CameraPreferences::setControl(kModel, kBrightness, 20);
+        open(nullptr, QByteArray());
+        inVideoControl(
+            [](QDialog* dialog) { dialog->findChild<QPushButton*>(QStringLiteral("bnDeft"))->click(); });
+        QCOMPARE(CameraPreferences::controls(kModel), (QMap<quint32, qint32> {}));
+    }
+
+    void keptValueTheCameraRefusesIsSkipped()
+    {
+        plugEmulatedCamera();
+        CameraPreferences::setControl(kModel, kBrightness, 500); // beyond -64..64
+        open(nullptr, QByteArray());
+        QCOMPARE(cameraControl(kBrightness), 0);
+    }
+
+    void keptValuesAfterARefusedOneStillApply()
+    {
+        plugEmulatedCamera();
+        CameraPreferences::setControl(kModel, kBrightness, 500);
+        CameraPreferences::setControl(kModel, kAutoExposure, 0); // "Manual Mode"
+        open(nullptr, QByteArray());
+        QCOMPARE(cameraControl(kAutoExposure), 0);
     }
 
     void statusBarIsEmptyWithoutCamera()

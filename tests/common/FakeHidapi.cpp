@@ -13,6 +13,7 @@
 // The key link runs on the GUI thread only, so the stand-in needs no lock.
 struct hid_device_ {
     QByteArray path;
+    int plug = 0; // the device's plug-in this handle was opened on
     bool nonBlocking = false;
 };
 
@@ -26,6 +27,7 @@ struct Entry {
 
 struct Device {
     bool present = false; // unknown paths are absent
+    int plug = 0; // counts plug-ins: a handle of an earlier one stays dead
     QQueue<QByteArray> reports;
 };
 
@@ -53,7 +55,10 @@ void addDevice(
     const QByteArray& path, unsigned short vendorId, unsigned short productId, unsigned short releaseNumber)
 {
     state().entries.append({ path, vendorId, productId, releaseNumber });
-    state().devices[path].present = true;
+    Device& device = state().devices[path];
+    if (!device.present)
+        ++device.plug;
+    device.present = true;
 }
 
 void removeDevice(const QByteArray& path)
@@ -62,8 +67,12 @@ void removeDevice(const QByteArray& path)
     entries.erase(
         std::remove_if(entries.begin(), entries.end(), [&](const Entry& e) { return e.path == path; }),
         entries.end());
-    if (state().devices.contains(path))
-        state().devices[path] = Device(); // open handles now fail to read
+    if (state().devices.contains(path)) {
+        // Open handles now fail to read, also once the device is back (as hidraw's do).
+        const int plug = state().devices[path].plug;
+        state().devices[path] = Device();
+        state().devices[path].plug = plug;
+    }
 }
 
 void pushReport(const QByteArray& path, const QByteArray& report)
@@ -132,7 +141,7 @@ HID_API_EXPORT hid_device* HID_API_CALL hid_open_path(const char* path)
     if (!state().devices.value(path).present)
         return nullptr;
     ++state().openHandles;
-    return new hid_device_ { path };
+    return new hid_device_ { path, state().devices.value(path).plug };
 }
 
 int HID_API_EXPORT HID_API_CALL hid_set_nonblocking(hid_device* dev, int nonblock)
@@ -144,7 +153,7 @@ int HID_API_EXPORT HID_API_CALL hid_set_nonblocking(hid_device* dev, int nonbloc
 int HID_API_EXPORT HID_API_CALL hid_read(hid_device* dev, unsigned char* data, size_t length)
 {
     Device& device = state().devices[dev->path];
-    if (!device.present)
+    if (!device.present || device.plug != dev->plug)
         return -1;
     if (device.reports.isEmpty()) {
         // A blocking read with nothing queued would hang the caller for good.

@@ -12,7 +12,8 @@ void reset();
 // the same interface, as hidraw does for an interface with several usages.
 void addDevice(
     const QByteArray& path, unsigned short vendorId, unsigned short productId, unsigned short releaseNumber);
-// Unplugs a device: it leaves the enumeration and reads on its open handles fail.
+// Unplugs a device: it leaves the enumeration and reads on its open handles fail, also after
+// the device is added again (only a new handle reads then).
 void removeDevice(const QByteArray& path);
 // Queues one input report on a device; each read takes the oldest one.
 void pushReport(const QByteArray& path, const QByteArray& report);
