@@ -5,12 +5,14 @@
 #include "CameraDevices.h"
 #include "CameraFormatMenu.h"
 #include "CameraPreferences.h"
+#include "CaptureMessages.h"
 #include "DiskSpace.h"
 #include "DlgAbout.h"
 #include "DlgBtnMgr.h"
 #include "DlgSavePath.h"
 #include "DlgVidCtrl.h"
 #include "DlgWMarker.h"
+#include "KeyboardKeyFilter.h"
 #include "Language.h"
 #include "LanguageMenu.h"
 #include "MsgBox.h"
@@ -23,6 +25,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QLabel>
+#include <QTemporaryFile>
 
 namespace {
 // Below this much free space a recording is refused, and a running one is stopped before
@@ -61,6 +64,13 @@ QString unusedRecordingName(const QString& stem)
         path = stem + QStringLiteral("_%1.mp4").arg(n);
     return path;
 }
+
+// Whether a file can be written into the folder (it exists, is writable and has room).
+bool folderAcceptsFiles(const QString& folder)
+{
+    QTemporaryFile probe(folder + QStringLiteral(".karvex-probe-XXXXXX"));
+    return probe.open() && probe.write("0", 1) == 1 && probe.flush();
+}
 } // namespace
 
 FrmCamera::FrmCamera(QWidget* opener)
@@ -97,6 +107,9 @@ FrmCamera::FrmCamera(QWidget* opener)
     diskTimer.start(1000);
 
     connect(&keyLink, &UsbCamHID::btnClicked, this, &FrmCamera::hidClicked);
+    keyboardKeys = new KeyboardKeyFilter(this);
+    connect(keyboardKeys, &KeyboardKeyFilter::commandPressed, this, &FrmCamera::runCommand);
+    connect(&recorder, &CamRecorder::writeFailed, this, &FrmCamera::onRecordingFailed, Qt::QueuedConnection);
     connect(ui->video, &CamViewer::keyPressed, this, &FrmCamera::videoKeyPressed);
     connect(ui->video, &CamViewer::dblClicked, this, &FrmCamera::videoDblClicked);
     connect(cameraGroup, &QActionGroup::triggered, this, &FrmCamera::onCamrOpen);
@@ -273,8 +286,9 @@ void FrmCamera::openCurrentCamera()
     ui->video->setGrabber(nullptr);
     grabber.close();
     const QByteArray deviceKey = currentCamera.toLatin1();
-    grabber.open(deviceKey.constData(), CameraPreferences::format(currentDescription));
-    ui->video->setGrabber(&grabber);
+    // A camera that could not be opened is not attached: the view says why instead.
+    if (grabber.open(deviceKey.constData(), CameraPreferences::format(currentDescription)))
+        ui->video->setGrabber(&grabber);
     formatMenu->setFormats(grabber.offeredFormats(), grabber.format());
     showCameraState();
 }
@@ -283,8 +297,13 @@ void FrmCamera::showCameraState()
 {
     if (grabber.width() < 1) {
         resolutionLabel->clear();
+        if (currentCamera.isEmpty())
+            ui->video->setMessage(CaptureMessages::noCamera());
+        else if (grabber.openError() != 0)
+            ui->video->setMessage(CaptureMessages::cameraUnavailable(grabber.openError()));
         return;
     }
+    ui->video->setMessage(QString());
     const double fps = grabber.frameRate();
     QString text = QStringLiteral("%1x%2").arg(grabber.width()).arg(grabber.height());
     const QString pattern = systemText("fmt_status");
@@ -399,9 +418,18 @@ bool FrmCamera::takeSnapshot()
     const QString folder = captureFolder(this);
     if (folder.isEmpty())
         return false;
-    const QString path = folder + timeStamp("yyyyMMddhhmmsszzz") + QStringLiteral(".bmp");
-    if (!recorder.snapshot(ui->video, path))
+    if (ui->video->sourceWidth() < 1) {
+        MsgBox::warningText(this, CaptureMessages::noPicture(folder));
         return false;
+    }
+    const QString path = folder + timeStamp("yyyyMMddhhmmsszzz") + QStringLiteral(".bmp");
+    if (!recorder.snapshot(ui->video, path)) {
+        QFile::remove(path);
+        MsgBox::warningText(this,
+            folderAcceptsFiles(folder) ? CaptureMessages::noPicture(folder)
+                                       : CaptureMessages::snapshotRefused(folder));
+        return false;
+    }
     // The side panel is shown only in examination mode outside full screen; pictures taken
     // while it is hidden go to the folder only.
     if (ui->sider->isVisibleTo(this)) {
@@ -428,8 +456,23 @@ void FrmCamera::startRecording()
         MsgBox::warning(this, QStringLiteral("disk_mins"));
         return;
     }
+    if (ui->video->sourceWidth() < 1) {
+        MsgBox::warningText(this, CaptureMessages::noPicture(folder));
+        return;
+    }
     if (recorder.start(ui->video, unusedRecordingName(folder + timeStamp("yyyyMMddhhmmss"))))
         ui->moRecd->setChecked(true);
+    else
+        MsgBox::warningText(this, CaptureMessages::recordingRefused(folder));
+}
+
+void FrmCamera::onRecordingFailed(const QString& file, bool kept)
+{
+    // Stopped through the action, so that the files that exist are handed on as usual; a
+    // report arriving after the operator started a new recording leaves that one alone.
+    if (ui->moRecd->isChecked() && recorder.hasFailed())
+        ui->moRecd->trigger();
+    MsgBox::warningText(this, CaptureMessages::recordingCut(file, kept));
 }
 
 void FrmCamera::stopRecording()
@@ -472,7 +515,11 @@ void FrmCamera::hidClicked(int id)
     }
     // Read on every press, so a new assignment in the key control dialog applies at once.
     const QString key = id == 1 ? QStringLiteral("BtnMgr/btn1") : QStringLiteral("BtnMgr/btn2");
-    const int command = AppSettings().intValue(key, QString::number(id != 1));
+    runCommand(AppSettings().intValue(key, QString::number(id != 1)));
+}
+
+void FrmCamera::runCommand(int command)
+{
     const QList<QAction*> commands = { ui->moSnap, ui->moRecd, ui->moFrez, ui->moZmin, ui->moZout };
     if (command >= 0 && command < commands.size())
         commands.at(command)->trigger();
@@ -512,7 +559,8 @@ void FrmCamera::onDiskUpdate()
 void FrmCamera::onSetsButn(bool)
 {
     DlgBtnMgr dialog(this);
-    dialog.exec();
+    if (dialog.exec() == QDialog::Accepted)
+        keyboardKeys->reload();
 }
 
 void FrmCamera::onSetsVido(bool)

@@ -11,6 +11,7 @@
 #include <QTimer>
 
 class CameraFormatMenu;
+class KeyboardKeyFilter;
 class QAction;
 class QActionGroup;
 class QLabel;
@@ -52,6 +53,9 @@ signals:
 private slots:
     void onDiskUpdate();
     void hidClicked(int id);
+    // Runs a key command, numbered as in the key control dialog.
+    void runCommand(int command);
+    void onRecordingFailed(const QString& file, bool kept);
     void videoKeyPressed(int key);
     void videoDblClicked();
     void onFileSave(bool checked);
@@ -113,6 +117,7 @@ private:
     QString currentCamera;
     QString currentDescription;
     CameraFormatMenu* formatMenu = nullptr;
+    KeyboardKeyFilter* keyboardKeys = nullptr;
     QActionGroup* cameraGroup = nullptr;
     QActionGroup* languageGroup = nullptr;
 };
