@@ -55,6 +55,26 @@ const Entry texts[] = {
     { "vWBalance", "White balance OK" },
     { "fmt_item", "%1x%2, %3 fps (%4)" },
     { "fmt_status", "%1x%2 @ %3 fps" },
+    { "cam_busy", "The camera is in use by another program." },
+    { "cam_perm", "No permission to use the camera: see the README." },
+    { "cam_fail", "The camera could not be opened." },
+    { "cam_none", "No examination camera is connected." },
+    { "cap_nopic",
+        "There is no camera picture to capture, so nothing was saved in %1. Check that the camera is "
+        "connected and chosen in the Device menu." },
+    { "snap_fail",
+        "The picture could not be saved in %1. Check that the folder can be written to and that the disk is "
+        "not full, or choose another folder under File > Capture Folder." },
+    { "rec_fail",
+        "The recording could not be started in %1. Check that the folder can be written to and that the disk "
+        "is not full, or choose another folder under File > Capture Folder." },
+    { "rec_cut",
+        "The recording was stopped: %1 could not be written any further (the disk may be full or the drive "
+        "removed). The file keeps what was recorded up to then." },
+    { "rec_lost",
+        "The recording was stopped: %1 could not be written (the disk may be full or the drive removed). "
+        "Nothing could be saved in it." },
+    { "key_used", "The key %1 is already used by the camera window. Please choose another key." },
 };
 } // namespace
 

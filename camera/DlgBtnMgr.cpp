@@ -1,7 +1,9 @@
 #include "DlgBtnMgr.h"
 
 #include "AppSettings.h"
+#include "KeyboardKeys.h"
 #include "Language.h"
+#include "MsgBox.h"
 #include "ui_DlgBtnMgr.h"
 
 namespace {
@@ -25,6 +27,43 @@ DlgBtnMgr::DlgBtnMgr(QWidget* parent)
     connect(ui->bnOK, &QPushButton::clicked, this, &DlgBtnMgr::onOK);
     connect(ui->bnCancel, &QPushButton::clicked, this, &DlgBtnMgr::onCancel);
     Language::instance()->translate(this);
+
+    const KeyboardKeys keys = KeyboardKeys::load();
+    const QString hint = Language::instance()->text(QStringLiteral("DlgBtnMgr"), QStringLiteral("keyHint"));
+    const struct {
+        KeyCaptureEdit* edit;
+        QComboBox* command;
+        QPushButton* clear;
+    } rows[KeyboardKeys::kCount]
+        = { { ui->edKey1, ui->cbKey1, ui->bnClr1 }, { ui->edKey2, ui->cbKey2, ui->bnClr2 } };
+    for (int i = 0; i < KeyboardKeys::kCount; ++i) {
+        KeyCaptureEdit* edit = rows[i].edit;
+        edit->setPlaceholderText(hint);
+        edit->setKey(keys.at(i).key);
+        rows[i].command->setCurrentIndex(keys.at(i).command);
+        connect(edit, &KeyCaptureEdit::keyPressed, this,
+            [this, edit](const QKeySequence& key) { assignKey(edit, key); });
+        connect(rows[i].clear, &QPushButton::clicked, edit, [edit] { edit->setKey(QKeySequence()); });
+    }
+    // The camera keys' rows come first; the focus must not start in a key field, where the
+    // first key pressed would be taken as an assignment.
+    ui->cbBtn1->setFocus();
+}
+
+void DlgBtnMgr::assignKey(KeyCaptureEdit* edit, const QKeySequence& key)
+{
+    if (KeyboardKeys::reservedIn(parentWidget()).contains(key)) {
+        MsgBox::warningText(this,
+            Language::instance()
+                ->text(QStringLiteral("System"), QStringLiteral("key_used"))
+                .arg(key.toString(QKeySequence::NativeText)));
+        return;
+    }
+    // One key does one thing: taken by one row, it leaves the other.
+    KeyCaptureEdit* other = edit == ui->edKey1 ? ui->edKey2 : ui->edKey1;
+    if (other->key() == key)
+        other->setKey(QKeySequence());
+    edit->setKey(key);
 }
 
 DlgBtnMgr::~DlgBtnMgr()
@@ -39,6 +78,10 @@ void DlgBtnMgr::onOK(bool)
         settings.setValue(kBtn1Key, QString::number(ui->cbBtn1->currentIndex()));
         settings.setValue(kBtn2Key, QString::number(ui->cbBtn2->currentIndex()));
     }
+    KeyboardKeys keys;
+    keys.set(0, { ui->edKey1->key(), ui->cbKey1->currentIndex() });
+    keys.set(1, { ui->edKey2->key(), ui->cbKey2->currentIndex() });
+    keys.save();
     accept();
 }
 

@@ -1,12 +1,17 @@
 #pragma once
 
 #include <QDialog>
+#include <QKeySequence>
+
+class KeyCaptureEdit;
 
 namespace Ui {
 class DlgBtnMgr;
 }
 
-// Assigns a command (the row of each choice list) to each of the camera's two keys.
+// Assigns a command (the row of each choice list) to each of the camera's two keys, and to
+// up to two keyboard keys (foot switches), which the operator presses to assign. Keys the
+// camera window uses itself are refused.
 class DlgBtnMgr : public QDialog
 {
     Q_OBJECT
@@ -19,5 +24,7 @@ private slots:
     void onCancel(bool);
 
 private:
+    void assignKey(KeyCaptureEdit* edit, const QKeySequence& key);
+
     Ui::DlgBtnMgr* ui;
 };

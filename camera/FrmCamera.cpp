@@ -5,6 +5,7 @@
 #include "CameraDevices.h"
 #include "CameraFormatMenu.h"
 #include "CameraPreferences.h"
+#include "CaptureMessages.h"
 #include "DeviceMonitor.h"
 #include "DiskSpace.h"
 #include "DlgAbout.h"
@@ -13,6 +14,7 @@
 #include "DlgVidCtrl.h"
 #include "DlgWMarker.h"
 #include "KeptControls.h"
+#include "KeyboardKeyFilter.h"
 #include "Language.h"
 #include "LanguageMenu.h"
 #include "MsgBox.h"
@@ -25,6 +27,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QLabel>
+#include <QTemporaryFile>
 #include <QWindow>
 
 namespace {
@@ -64,6 +67,13 @@ QString unusedRecordingName(const QString& stem)
         path = stem + QStringLiteral("_%1.mp4").arg(n);
     return path;
 }
+
+// Whether a file can be written into the folder (it exists, is writable and has room).
+bool folderAcceptsFiles(const QString& folder)
+{
+    QTemporaryFile probe(folder + QStringLiteral(".karvex-probe-XXXXXX"));
+    return probe.open() && probe.write("0", 1) == 1 && probe.flush();
+}
 } // namespace
 
 FrmCamera::FrmCamera(QWidget* opener)
@@ -100,6 +110,9 @@ FrmCamera::FrmCamera(QWidget* opener)
     diskTimer.start(1000);
 
     connect(&keyLink, &UsbCamHID::btnClicked, this, &FrmCamera::hidClicked);
+    keyboardKeys = new KeyboardKeyFilter(this);
+    connect(keyboardKeys, &KeyboardKeyFilter::commandPressed, this, &FrmCamera::runCommand);
+    connect(&recorder, &CamRecorder::writeFailed, this, &FrmCamera::onRecordingFailed, Qt::QueuedConnection);
     connect(ui->video, &CamViewer::keyPressed, this, &FrmCamera::videoKeyPressed);
     connect(ui->video, &CamViewer::dblClicked, this, &FrmCamera::videoDblClicked);
     connect(cameraGroup, &QActionGroup::triggered, this, &FrmCamera::onCamrOpen);
@@ -292,8 +305,11 @@ void FrmCamera::openCurrentCamera()
     // The driver forgets control values on a replug: the operator's are put back first.
     KeptControls::apply(currentCamera, currentDescription);
     const QByteArray deviceKey = currentCamera.toLatin1();
-    reconnect.setLost(!grabber.open(deviceKey.constData(), CameraPreferences::format(currentDescription)));
-    ui->video->setGrabber(&grabber);
+    // A camera that could not be opened is not attached: the view says why instead.
+    const bool opened = grabber.open(deviceKey.constData(), CameraPreferences::format(currentDescription));
+    reconnect.setLost(!opened);
+    if (opened)
+        ui->video->setGrabber(&grabber);
     formatMenu->setFormats(grabber.offeredFormats(), grabber.format());
     showCameraState();
 }
@@ -302,8 +318,13 @@ void FrmCamera::showCameraState()
 {
     if (grabber.width() < 1) {
         resolutionLabel->clear();
+        if (currentCamera.isEmpty())
+            ui->video->setMessage(CaptureMessages::noCamera());
+        else if (grabber.openError() != 0)
+            ui->video->setMessage(CaptureMessages::cameraUnavailable(grabber.openError()));
         return;
     }
+    ui->video->setMessage(QString());
     const double fps = grabber.frameRate();
     QString text = QStringLiteral("%1x%2").arg(grabber.width()).arg(grabber.height());
     const QString pattern = systemText("fmt_status");
@@ -423,9 +444,18 @@ bool FrmCamera::takeSnapshot()
     const QString folder = captureFolder(this);
     if (folder.isEmpty())
         return false;
-    const QString path = folder + timeStamp("yyyyMMddhhmmsszzz") + QStringLiteral(".bmp");
-    if (!recorder.snapshot(ui->video, path))
+    if (ui->video->sourceWidth() < 1) {
+        MsgBox::warningText(this, CaptureMessages::noPicture(folder));
         return false;
+    }
+    const QString path = folder + timeStamp("yyyyMMddhhmmsszzz") + QStringLiteral(".bmp");
+    if (!recorder.snapshot(ui->video, path)) {
+        QFile::remove(path);
+        MsgBox::warningText(this,
+            folderAcceptsFiles(folder) ? CaptureMessages::noPicture(folder)
+                                       : CaptureMessages::snapshotRefused(folder));
+        return false;
+    }
     // In an examination every picture belongs to the patient, also one taken in full screen
     // while the side panel is hidden; outside an examination pictures go to the folder only.
     if (examMode) {
@@ -452,8 +482,23 @@ void FrmCamera::startRecording()
         MsgBox::warning(this, QStringLiteral("disk_mins"));
         return;
     }
+    if (ui->video->sourceWidth() < 1) {
+        MsgBox::warningText(this, CaptureMessages::noPicture(folder));
+        return;
+    }
     if (recorder.start(ui->video, unusedRecordingName(folder + timeStamp("yyyyMMddhhmmss"))))
         ui->moRecd->setChecked(true);
+    else
+        MsgBox::warningText(this, CaptureMessages::recordingRefused(folder));
+}
+
+void FrmCamera::onRecordingFailed(const QString& file, bool kept)
+{
+    // Stopped through the action, so that the files that exist are handed on as usual; a
+    // report arriving after the operator started a new recording leaves that one alone.
+    if (ui->moRecd->isChecked() && recorder.hasFailed())
+        ui->moRecd->trigger();
+    MsgBox::warningText(this, CaptureMessages::recordingCut(file, kept));
 }
 
 void FrmCamera::stopRecording()
@@ -496,7 +541,11 @@ void FrmCamera::hidClicked(int id)
     }
     // Read on every press, so a new assignment in the key control dialog applies at once.
     const QString key = id == 1 ? QStringLiteral("BtnMgr/btn1") : QStringLiteral("BtnMgr/btn2");
-    const int command = AppSettings().intValue(key, QString::number(id != 1));
+    runCommand(AppSettings().intValue(key, QString::number(id != 1)));
+}
+
+void FrmCamera::runCommand(int command)
+{
     const QList<QAction*> commands = { ui->moSnap, ui->moRecd, ui->moFrez, ui->moZmin, ui->moZout };
     if (command >= 0 && command < commands.size())
         commands.at(command)->trigger();
@@ -537,7 +586,8 @@ void FrmCamera::onDiskUpdate()
 void FrmCamera::onSetsButn(bool)
 {
     DlgBtnMgr dialog(this);
-    dialog.exec();
+    if (dialog.exec() == QDialog::Accepted)
+        keyboardKeys->reload();
 }
 
 void FrmCamera::onSetsVido(bool)

@@ -13,6 +13,7 @@
 
 class CameraFormatMenu;
 class DeviceMonitor;
+class KeyboardKeyFilter;
 class QAction;
 class QActionGroup;
 class QLabel;
@@ -54,6 +55,9 @@ signals:
 private slots:
     void onDiskUpdate();
     void hidClicked(int id);
+    // Runs a key command, numbered as in the key control dialog.
+    void runCommand(int command);
+    void onRecordingFailed(const QString& file, bool kept);
     void videoKeyPressed(int key);
     void videoDblClicked();
     void onFileSave(bool checked);
@@ -119,6 +123,7 @@ private:
     CameraFormatMenu* formatMenu = nullptr;
     DeviceMonitor* deviceMonitor = nullptr;
     CameraReconnect reconnect;
+    KeyboardKeyFilter* keyboardKeys = nullptr;
     QActionGroup* cameraGroup = nullptr;
     QActionGroup* languageGroup = nullptr;
 };

@@ -58,7 +58,10 @@ void CamGrabber::setPacketStoredHook(PacketStoredHook hook)
 
 bool CamGrabber::open(const char* deviceName, const CaptureFormat& wanted)
 {
-    if (m_open || !deviceName || deviceName[0] == 0)
+    if (m_open)
+        return false;
+    m_openError = AVERROR(ENOENT);
+    if (!deviceName || deviceName[0] == 0)
         return false;
     // The key goes through a fixed buffer: a longer name is cut, never overrun.
     char url[kUrlBufferSize] = {};
@@ -84,7 +87,10 @@ bool CamGrabber::open(const char* deviceName, const CaptureFormat& wanted)
 
 bool CamGrabber::openInput(const char* formatName, const char* url)
 {
-    if (m_open || !formatName || !url || url[0] == 0)
+    if (m_open)
+        return false;
+    m_openError = AVERROR(ENOENT);
+    if (!formatName || !url || url[0] == 0)
         return false;
     return openStream(av_find_input_format(formatName), url, {});
 }
@@ -93,6 +99,9 @@ bool CamGrabber::openStream(const AVInputFormat* format, const char* url, const 
 {
     if (m_open || !url || url[0] == 0)
         return false;
+    // Whatever fails after the device itself was opened is reported as an input/output
+    // error; only the open says why the camera could not be had at all.
+    m_openError = AVERROR(EIO);
     AVFormatContext* raw = avformat_alloc_context();
     if (!raw)
         return false;
@@ -120,8 +129,10 @@ bool CamGrabber::openStream(const AVInputFormat* format, const char* url, const 
     }
     const int opened = avformat_open_input(&raw, url, format, &options);
     av_dict_free(&options);
-    if (opened < 0)
+    if (opened < 0) {
+        m_openError = opened;
         return false; // avformat_open_input frees the context on failure
+    }
     ffmpeg::InputContextPtr input(raw);
 
     if (avformat_find_stream_info(input.get(), nullptr) < 0 || input->nb_streams == 0)
@@ -168,6 +179,7 @@ bool CamGrabber::openStream(const AVInputFormat* format, const char* url, const 
     m_scaler = std::move(scaler);
     m_input = std::move(input);
     m_grabError = false;
+    m_openError = 0;
     m_open = true;
     start();
     return true;

@@ -44,6 +44,9 @@ public:
     AVFrame* takeFrame();
     // The grab error flag, cleared by this call.
     bool takeGrabError();
+    // Why the last open failed, as FFmpeg gave it (AVERROR(EBUSY), AVERROR(EACCES), ...);
+    // 0 after an open that worked.
+    int openError() const { return m_openError; }
 
     // Test seam at the hardware boundary: maps a device key to the FFmpeg input that stands
     // in for the camera (format name, URL). Unset, the key is opened as a V4L2 device node;
@@ -67,6 +70,7 @@ private:
     QMutex m_lock;
     std::atomic<bool> m_grabError { false };
     std::atomic<bool> m_open { false };
+    int m_openError = 0;
     int m_width = -1;
     int m_height = -1;
     int m_streamIndex = -1;

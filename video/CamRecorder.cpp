@@ -5,6 +5,8 @@
 #include "SegmentWriter.h"
 
 #include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
 #include <QImage>
 #include <QMutexLocker>
 
@@ -74,7 +76,9 @@ bool CamRecorder::start(CamViewer* viewer, const QString& fileName)
     m_segmentCounter = 0;
     m_baseFileName = fileName;
     m_files.clear();
-    return openFile(m_baseFileName, false);
+    m_failed = false;
+    m_started = openFile(m_baseFileName, false);
+    return m_started;
 }
 
 bool CamRecorder::openFile(const QString& fileName, bool continuation)
@@ -100,26 +104,46 @@ bool CamRecorder::openFile(const QString& fileName, bool continuation)
 void CamRecorder::run()
 {
     for (;;) {
-        const bool rollOver = recordSegment();
+        const SegmentEnd end = recordSegment();
         // The lock stays held from closing one segment until the next is open, so a
         // snapshot never takes a frame of a file that is being closed.
         QMutexLocker locker(&m_lock);
         m_lastEncoded.reset();
-        m_writer->finish();
+        const bool whole = m_writer->finish();
+        const bool kept = m_writer->hasPictures();
         m_writer.reset();
-        if (!rollOver || !m_running)
+        if (end == SegmentEnd::WriteFailed || !whole) {
+            const QString file = m_files.last();
+            // A file that never got a whole fragment holds nothing: not handed on.
+            if (!kept) {
+                QFile::remove(file);
+                QFile::remove(file + QStringLiteral("-thumbnail.bmp"));
+                m_files.removeLast();
+            }
+            fail(file, kept);
+            return;
+        }
+        if (end != SegmentEnd::RollOver || !m_running)
             return;
         ++m_segmentCounter;
-        if (!openFile(segmentName(m_baseFileName, m_segmentCounter), true)) {
-            // The view carries this over to the GUI thread, which owns its blink timer, and
-            // drops it if a newer recording has switched the indicator on meanwhile.
-            m_viewer->setRecording(false);
+        const QString next = segmentName(m_baseFileName, m_segmentCounter);
+        if (!openFile(next, true)) {
+            fail(next, false);
             return;
         }
     }
 }
 
-bool CamRecorder::recordSegment()
+void CamRecorder::fail(const QString& file, bool kept)
+{
+    m_failed = true;
+    // The view carries this over to the GUI thread, which owns its blink timer, and drops
+    // it if a newer recording has switched the indicator on meanwhile.
+    m_viewer->setRecording(false);
+    emit writeFailed(file, kept);
+}
+
+CamRecorder::SegmentEnd CamRecorder::recordSegment()
 {
     const qint64 segmentMs = m_segmentMs;
     const QString thumbnailName = m_files.last() + QStringLiteral("-thumbnail.bmp");
@@ -132,7 +156,7 @@ bool CamRecorder::recordSegment()
     // Capture time of the segment's first frame (it starts at 0) and of the last one written.
     int64_t originUs = AV_NOPTS_VALUE;
     int64_t lastPts = -1;
-    bool rollOver = false;
+    SegmentEnd end = SegmentEnd::Stopped;
 
     while (m_running) {
         ffmpeg::FramePtr frame(m_viewer->takeLastFrame());
@@ -157,6 +181,8 @@ bool CamRecorder::recordSegment()
         frame->pts = pts;
         encodeClock.start();
         if (!m_writer->encode(frame.get())) {
+            if (m_writer->failed())
+                return SegmentEnd::WriteFailed;
             thumbnailDone = true;
             frame.reset();
             msleep(FailedEncodeSleepMs);
@@ -177,23 +203,29 @@ bool CamRecorder::recordSegment()
         frameClock.start();
 
         if (segmentMs != 0 && segmentClock.elapsed() > segmentMs) {
-            rollOver = true;
+            end = SegmentEnd::RollOver;
             break;
         }
         thumbnailDone = true;
     }
-    return rollOver;
+    return end;
 }
 
 QStringList CamRecorder::stop()
 {
-    if (!m_running)
+    if (!m_started.exchange(false))
         return {};
     m_running = false;
     m_viewer->setRecording(false);
     while (!isFinished())
         msleep(StopPollMs);
-    return m_files;
+    m_failed = false;
+    QStringList existing;
+    for (const QString& file : qAsConst(m_files)) {
+        if (QFileInfo::exists(file))
+            existing << file;
+    }
+    return existing;
 }
 
 bool CamRecorder::snapshot(CamViewer* viewer, const QString& fileName)
@@ -201,8 +233,8 @@ bool CamRecorder::snapshot(CamViewer* viewer, const QString& fileName)
     if (!viewer || fileName.isEmpty())
         return false;
     ffmpeg::FramePtr frame;
-    // After a failed roll-over the thread has ended and no frame is encoded any more: the
-    // view is the source again.
+    // After a failed write or roll-over the thread has ended and no frame is encoded any
+    // more: the view is the source again.
     if (m_running && isRunning()) {
         QMutexLocker locker(&m_lock);
         frame = std::move(m_lastEncoded);

@@ -19,6 +19,7 @@ class SegmentWriter;
 // thread of its own, and writes full-size snapshots on the caller's thread.
 class CamRecorder : public QThread
 {
+    Q_OBJECT
 public:
     explicit CamRecorder(int segmentMinutes);
     ~CamRecorder() override;
@@ -27,7 +28,12 @@ public:
     void setSegmentMs(qint64 segmentMs);
 
     bool start(CamViewer* viewer, const QString& fileName);
+    // Ends the recording (also one that ended itself on a write error) and gives its files
+    // that exist, once; empty when no recording was started since the last stop.
     QStringList stop();
+    // The recording ended itself because its file could not be written further; stop() has
+    // not been called for it yet.
+    bool hasFailed() const { return m_failed; }
     bool snapshot(CamViewer* viewer, const QString& fileName);
     static bool saveFrame(const AVFrame* frame, const QString& fileName, double scale);
 
@@ -39,15 +45,26 @@ public:
     using FrameObserver = std::function<void(qint64 encodeNs)>;
     void setFrameObserver(FrameObserver observer);
 
+signals:
+    // Sent from the recording thread (connect it queued) when a file could not be written
+    // further: the recording has ended. `file` is the one cut short, or the segment that
+    // could not be started; `kept` says whether it holds pictures that play.
+    void writeFailed(const QString& file, bool kept);
+
 protected:
     void run() override;
 
 private:
+    enum class SegmentEnd { Stopped, RollOver, WriteFailed };
     bool openFile(const QString& fileName, bool continuation);
-    // Feeds the open segment until stop or until its time is up; true for a roll-over.
-    bool recordSegment();
+    // Feeds the open segment until stop, until its time is up or until a write fails.
+    SegmentEnd recordSegment();
+    void fail(const QString& file, bool kept);
 
     std::atomic<bool> m_running { false };
+    std::atomic<bool> m_failed { false };
+    // A recording was started and its files were not handed on by stop() yet.
+    std::atomic<bool> m_started { false };
     std::atomic<qint64> m_segmentMs;
     int m_segmentCounter = 0;
     QString m_baseFileName;

@@ -14,6 +14,8 @@
 
 #include <SDL.h>
 
+#include <algorithm>
+
 extern "C" {
 #include <libavutil/frame.h>
 }
@@ -28,6 +30,8 @@ constexpr int kDotSize = 24;
 constexpr double kZoomStep = 0.1;
 constexpr double kZoomMax = 4.0;
 constexpr double kZoomMin = 0.1;
+// Messages wrap at this width, so that a long one stays a readable block in a wide view.
+constexpr int kMessageWidth = 720;
 
 const QColor kFreezeColour(255, 0, 0, 255);
 const QColor kSnapshotColour(255, 255, 255, 255);
@@ -76,6 +80,7 @@ CamViewer::~CamViewer()
     m_whiteBalanceTexture.reset();
     m_dotTexture.reset();
     m_watermarkTexture.reset();
+    m_messageTexture.reset();
     m_videoTexture.reset();
     m_renderer.reset();
     m_sdlWindow.reset();
@@ -274,18 +279,22 @@ void CamViewer::drawFrame(AVFrame* frame)
         drawAt(m_watermarkTexture.get(), W - tw - kMargin, H - th - kMargin);
     }
 
-    if (m_readBack) {
-        int outputWidth = 0;
-        int outputHeight = 0;
-        SDL_GetRendererOutputSize(renderer, &outputWidth, &outputHeight);
-        QImage pixels(outputWidth, outputHeight, QImage::Format_ARGB32);
-        if (!pixels.isNull()
-            && SDL_RenderReadPixels(
-                   renderer, nullptr, SDL_PIXELFORMAT_ARGB8888, pixels.bits(), pixels.bytesPerLine())
-                == 0)
-            m_readPixels = pixels.convertToFormat(QImage::Format_RGB32);
-    }
+    if (m_readBack)
+        readBack(renderer);
     SDL_RenderPresent(renderer);
+}
+
+void CamViewer::readBack(SDL_Renderer* renderer)
+{
+    int outputWidth = 0;
+    int outputHeight = 0;
+    SDL_GetRendererOutputSize(renderer, &outputWidth, &outputHeight);
+    QImage pixels(outputWidth, outputHeight, QImage::Format_ARGB32);
+    if (!pixels.isNull()
+        && SDL_RenderReadPixels(
+               renderer, nullptr, SDL_PIXELFORMAT_ARGB8888, pixels.bits(), pixels.bytesPerLine())
+            == 0)
+        m_readPixels = pixels.convertToFormat(QImage::Format_RGB32);
 }
 
 // Draws a texture at its own size; x = -1 puts it at the right edge with the margin.
@@ -344,6 +353,18 @@ void CamViewer::showSnapshotLabel()
 void CamViewer::showWhiteBalanceLabel()
 {
     m_whiteBalanceClock.restart();
+}
+
+void CamViewer::setMessage(const QString& text)
+{
+    if (text != m_message) {
+        m_message = text;
+        sdl::TexturePtr made
+            = text.isEmpty() ? nullptr : argbTexture(OverlayImages::message(text, kMessageWidth));
+        QMutexLocker locker(&m_lock);
+        m_messageTexture = std::move(made);
+    }
+    clearWithoutPicture();
 }
 
 void CamViewer::setOverlayTexts(
@@ -544,12 +565,29 @@ QSize CamViewer::syncSdlSize()
 void CamViewer::clearWithoutPicture()
 {
     // The toolkit never paints this widget; without a camera nothing else would cover
-    // whatever the screen held there before, so show plain black instead.
+    // whatever the screen held there before, so show black instead, with the message why.
     QMutexLocker locker(&m_lock);
     if (!m_renderer || m_displayTimer.isActive())
         return;
-    syncSdlSize();
-    SDL_SetRenderDrawColor(m_renderer.get(), 0, 0, 0, 255);
-    SDL_RenderClear(m_renderer.get());
-    SDL_RenderPresent(m_renderer.get());
+    const QSize size = syncSdlSize();
+    SDL_Renderer* renderer = m_renderer.get();
+    SDL_SetRenderDrawColor(renderer, 0, 0, 0, 255);
+    SDL_RenderClear(renderer);
+    if (m_messageTexture) {
+        int width = 0;
+        int height = 0;
+        SDL_QueryTexture(m_messageTexture.get(), nullptr, nullptr, &width, &height);
+        // A view narrower than the text shrinks it rather than cutting it off.
+        const double scale = std::min({ 1.0, double(size.width() - 2 * kMargin) / width,
+            double(size.height() - 2 * kMargin) / height });
+        if (scale > 0) {
+            const int w = int(width * scale);
+            const int h = int(height * scale);
+            const SDL_Rect target { (size.width() - w) / 2, (size.height() - h) / 2, w, h };
+            SDL_RenderCopy(renderer, m_messageTexture.get(), nullptr, &target);
+        }
+    }
+    if (m_readBack)
+        readBack(renderer);
+    SDL_RenderPresent(renderer);
 }

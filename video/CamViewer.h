@@ -40,6 +40,10 @@ public:
     // May be called from any thread: off the GUI thread it is carried out there.
     void showSnapshotLabel();
     void showWhiteBalanceLabel();
+    // A short text shown in place of the picture while no camera is attached (why there is
+    // no picture); empty for none.
+    void setMessage(const QString& text);
+    QString message() const { return m_message; }
 
     int sourceWidth();
     int sourceHeight();
@@ -91,6 +95,7 @@ private:
     void drawFrame(AVFrame* frame);
     QSize syncSdlSize();
     void clearWithoutPicture();
+    void readBack(SDL_Renderer* renderer);
     void drawAt(SDL_Texture* texture, int x, int y);
     sdl::TexturePtr textTexture(const QString& text, const QColor& colour);
     sdl::TexturePtr imageTexture(const QString& path);
@@ -129,6 +134,8 @@ private:
     sdl::TexturePtr m_whiteBalanceTexture;
     sdl::TexturePtr m_dotTexture;
     sdl::TexturePtr m_watermarkTexture;
+    QString m_message;
+    sdl::TexturePtr m_messageTexture;
 
     std::function<void(const AVFrame*)> m_presentHook;
     bool m_readBack = false;

@@ -30,6 +30,21 @@ QImage text(const QString& text, const QColor& colour)
     return image;
 }
 
+QImage message(const QString& text, int maxWidth)
+{
+    const QFont font(QStringLiteral("Arial"), 18, QFont::Normal, false);
+    const QFontMetrics metrics(font);
+    const int flags = Qt::AlignCenter | Qt::TextWordWrap;
+    const QRect bounds = metrics.boundingRect(QRect(0, 0, maxWidth, 10000), flags, text);
+    QImage image = transparentImage(bounds.width() + 8, bounds.height() + 8);
+    QPainter painter(&image);
+    painter.setFont(font);
+    painter.setPen(QColor(235, 235, 235));
+    painter.setRenderHint(QPainter::TextAntialiasing, true);
+    painter.drawText(image.rect(), flags, text);
+    return image;
+}
+
 QImage recordingDot()
 {
     QImage image = transparentImage(24, 24);

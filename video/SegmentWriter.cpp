@@ -1,5 +1,7 @@
 #include "SegmentWriter.h"
 
+#include <unistd.h>
+
 extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
@@ -85,15 +87,27 @@ std::unique_ptr<SegmentWriter> SegmentWriter::open(const QByteArray& fileName, i
     if (!(output->oformat->flags & AVFMT_NOFILE)
         && avio_open(&output->pb, fileName.constData(), AVIO_FLAG_WRITE) < 0)
         return nullptr;
-    if (avformat_write_header(output, nullptr) < 0)
+    const bool headerWritten = avformat_write_header(output, nullptr) >= 0;
+    if (output->pb)
+        avio_flush(output->pb);
+    if (!headerWritten || (output->pb && output->pb->error < 0)) {
+        // A file without its header holds nothing that plays: it is not left behind.
+        const bool ownFile = !(output->oformat->flags & AVFMT_NOFILE);
+        writer->closeFile();
+        if (ownFile)
+            (void)::unlink(fileName.constData());
         return nullptr;
+    }
     writer->m_stream = stream;
+    writer->m_fileName = fileName;
+    writer->m_headerSize = output->pb ? avio_tell(output->pb) : 0;
+    writer->m_goodSize = writer->m_headerSize;
     return writer;
 }
 
 bool SegmentWriter::encode(AVFrame* frame)
 {
-    if (!m_encoder)
+    if (!m_encoder || m_failed)
         return false;
     AVCodecContext* encoder = m_encoder.get();
     // A picture of another size or layout than the encoder was opened for would be read
@@ -106,7 +120,7 @@ bool SegmentWriter::encode(AVFrame* frame)
     if (avcodec_send_frame(encoder, frame) < 0)
         return false;
     writePackets();
-    return true;
+    return !m_failed;
 }
 
 void SegmentWriter::writePackets()
@@ -115,21 +129,41 @@ void SegmentWriter::writePackets()
     while (avcodec_receive_packet(m_encoder.get(), packet) >= 0) {
         av_packet_rescale_ts(packet, m_encoder->time_base, m_stream->time_base);
         packet->stream_index = m_stream->index;
-        av_interleaved_write_frame(m_output.get(), packet);
+        // After a failed write the muxer's idea of the file no longer matches the disk:
+        // anything written later would land behind a hole.
+        if (!m_failed)
+            checkWritten(av_interleaved_write_frame(m_output.get(), packet));
         av_packet_unref(packet);
     }
 }
 
-void SegmentWriter::finish()
+void SegmentWriter::checkWritten(int result)
 {
-    if (m_encoder && m_output) {
+    AVIOContext* file = m_output->pb;
+    if (result < 0 || !file || file->error < 0) {
+        m_failed = true;
+        return;
+    }
+    // Fragments are built in memory and handed to the file whole (and flushed at once),
+    // so the file is whole up to here.
+    m_goodSize = avio_tell(file);
+}
+
+bool SegmentWriter::finish()
+{
+    if (m_encoder && m_output && !m_failed) {
         if (avcodec_send_frame(m_encoder.get(), nullptr) >= 0)
             writePackets();
-        av_write_trailer(m_output.get());
+        if (!m_failed)
+            checkWritten(av_write_trailer(m_output.get()));
     }
     closeFile();
     m_encoder.reset();
     m_stream = nullptr;
+    // A fragment begun but not finished would stop players at its start, or worse: cut it off.
+    if (m_failed && !m_fileName.isEmpty())
+        (void)::truncate(m_fileName.constData(), m_goodSize);
+    return !m_failed;
 }
 
 void SegmentWriter::closeFile()

@@ -7,12 +7,15 @@
 #include "CameraPreferences.h"
 #include "DeviceMonitor.h"
 #include "DiskSpace.h"
+#include "DlgBtnMgr.h"
 #include "FakeHidapi.h"
 #include "FakeLibudev.h"
 #include "FakeV4l2Camera.h"
 #include "FrmCamera.h"
+#include "KeyCaptureEdit.h"
 #include "Language.h"
 #include "SelectableImageWidget.h"
+#include "SmallFileSystem.h"
 #include "TestSupport.h"
 #include "V4l2Controls.h"
 
@@ -31,6 +34,22 @@ QStringList captures(const char* pattern = "?????????????????.bmp")
         paths << QDir().absoluteFilePath("Capture/" + name);
     return paths;
 }
+
+// Frames ffprobe decodes from a file, or -1 when it reports any error.
+int playableFrames(const QString& path)
+{
+    QProcess probe;
+    // ffprobe reads a file: it has no use for the camera emulator.
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.remove(QStringLiteral("LD_PRELOAD"));
+    probe.setProcessEnvironment(environment);
+    probe.start("ffprobe",
+        { "-v", "error", "-count_frames", "-select_streams", "v:0", "-of", "csv=p=0", "-show_entries",
+            "stream=nb_read_frames", path });
+    if (!probe.waitForFinished(30000) || probe.exitCode() != 0 || !probe.readAllStandardError().isEmpty())
+        return -1;
+    return probe.readAllStandardOutput().trimmed().toInt();
+}
 } // namespace
 
 class TestCameraWindow : public QObject
@@ -45,6 +64,8 @@ class TestCameraWindow : public QObject
     QScopedPointer<MsgBoxRecorder> boxes;
     QPointer<FrmCamera> window;
     std::unique_ptr<FakeV4l2Camera> emulator;
+    std::unique_ptr<SmallFileSystem> readOnlyMount;
+    std::unique_ptr<SmallFileSystem> smallDisk;
 
     FrmCamera* open(QWidget* opener = nullptr, const QByteArray& source = "testsrc2=s=640x480,realtime")
     {
@@ -111,14 +132,38 @@ class TestCameraWindow : public QObject
                 return a;
         return nullptr;
     }
-    // An emulated ZEN-LUX HD on /dev/video7, left in raw 640x480 by the last program that used it.
-    void plugEmulatedCamera()
+    // An emulated ZEN-LUX HD on /dev/video7, left in raw 640x480 by the last program that used it;
+    // failOpen makes opening it fail with that errno, "unplugged" leaves the node away.
+    void plugEmulatedCamera(const QString& failOpen = QString())
     {
         if (!FakeV4l2Camera::isPreloaded())
             QSKIP("the V4L2 camera emulator is not preloaded");
         emulator.reset(new FakeV4l2Camera);
-        emulator->plug(FakeV4l2Camera::standardDevice(QStringLiteral("/dev/video7")));
+        QJsonObject device = FakeV4l2Camera::standardDevice(QStringLiteral("/dev/video7"));
+        device["fail_open"] = failOpen;
+        if (failOpen != QLatin1String("unplugged"))
+            emulator->plug(device);
         devices << CameraDevices::Device(QStringLiteral("/dev/video7"), QStringLiteral("ZEN-LUX HD"));
+    }
+    // Shows the window and makes it the active one, as when the operator works in it.
+    void showActive()
+    {
+        window->show();
+        window->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(window));
+    }
+    // The capture folder the window uses, as it names it in messages.
+    static QString captureFolder() { return QDir().absoluteFilePath(QStringLiteral("Capture")) + '/'; }
+    // A capture folder that takes no files: read-only for root, write-protected for others.
+    QString useRefusingFolder()
+    {
+        const QString folder = QDir().absoluteFilePath(QStringLiteral("refusing"));
+        QDir().mkpath(folder);
+        readOnlyMount.reset(new SmallFileSystem(folder, QStringLiteral("ro")));
+        if (!readOnlyMount->isMounted())
+            QFile::setPermissions(folder, QFile::ReadOwner | QFile::ExeOwner);
+        AppSettings().setValue(QStringLiteral("SavePath/path"), folder);
+        return folder + '/';
     }
     QStringList negotiated() const { return emulator->log().filter(QRegularExpression("^S_")); }
     // The emulated camera is pulled out of its socket: gone from the device list, and udev tells.
@@ -216,6 +261,8 @@ private slots:
         delete window.data();
         boxes.reset();
         emulator.reset();
+        readOnlyMount.reset();
+        smallDisk.reset();
     }
 
     void cameraMenuStatusBarAndLanguageFollowTheirSources()
@@ -640,6 +687,212 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(!boxes->boxes.isEmpty(), 15000);
         QVERIFY(stoppedFirst && waitMore(diskQueries, 2));
         QCOMPARE(boxTexts(), QStringList(systemText("grab_eror")));
+    }
+
+    void cameraThatCannotBeOpenedSaysWhyInTheView_data()
+    {
+        QTest::addColumn<QString>("failOpen");
+        QTest::addColumn<QString>("shown");
+        QTest::newRow("busy") << "EBUSY"
+                              << "The camera is in use by another program.";
+        QTest::newRow("no permission") << "EACCES"
+                                       << "No permission to use the camera: see the README.";
+        QTest::newRow("gone") << "ENOENT"
+                              << "The camera could not be opened.";
+        QTest::newRow("node missing") << "unplugged"
+                                      << "The camera could not be opened.";
+    }
+    void cameraThatCannotBeOpenedSaysWhyInTheView()
+    {
+        QFETCH(QString, failOpen);
+        QFETCH(QString, shown);
+        plugEmulatedCamera(failOpen);
+        open(nullptr, QByteArray());
+        QCOMPARE(view()->message(), shown);
+    }
+
+    void statusBarStaysEmptyForACameraThatCannotBeOpened()
+    {
+        plugEmulatedCamera(QStringLiteral("EBUSY"));
+        open(nullptr, QByteArray());
+        QCOMPARE(statusText(1), QString());
+    }
+
+    void openedCameraShowsNoMessage()
+    {
+        plugEmulatedCamera();
+        open(nullptr, QByteArray());
+        QCOMPARE(view()->message(), QString());
+    }
+
+    void viewSaysSoWithoutAnyCamera()
+    {
+        open(nullptr, QByteArray());
+        QCOMPARE(view()->message(), QStringLiteral("No examination camera is connected."));
+    }
+
+    void viewMessageFollowsTheLanguage()
+    {
+        open(nullptr, QByteArray());
+        Language::instance()->load(QDir().absoluteFilePath(QStringLiteral("language/lang_de-DE.ini")));
+        window->retranslate();
+        QCOMPARE(view()->message(), QStringLiteral("Es ist keine Untersuchungskamera angeschlossen."));
+    }
+
+    void snapshotWithoutPictureNamesTheFolderAndFilesNothing()
+    {
+        open(nullptr, QByteArray());
+        window->enterExamination(QStringLiteral("Anna"), {});
+        QSignalSpy snaps(window.data(), &FrmCamera::snap);
+        action("moSnap")->trigger();
+        QCOMPARE(boxTexts(), QStringList(systemText("cap_nopic").arg(captureFolder())));
+        QCOMPARE(snaps.size(), 0);
+        QCOMPARE(panel().size(), 0);
+        QCOMPARE(captures("*"), QStringList());
+    }
+
+    void recordWithoutPictureNamesTheFolderAndFilesNothing()
+    {
+        open(nullptr, QByteArray());
+        QSignalSpy records(window.data(), &FrmCamera::record);
+        action("moRecd")->trigger();
+        QCOMPARE(boxTexts(), QStringList(systemText("cap_nopic").arg(captureFolder())));
+        QVERIFY(!action("moRecd")->isChecked());
+        QCOMPARE(records.size(), 0);
+    }
+
+    void snapshotIntoARefusingFolderNamesItAndFilesNothing()
+    {
+        open();
+        window->enterExamination(QStringLiteral("Anna"), {});
+        const QString folder = useRefusingFolder();
+        QVERIFY(waitMore(frames, 2));
+        QSignalSpy snaps(window.data(), &FrmCamera::snap);
+        action("moSnap")->trigger();
+        QCOMPARE(boxTexts(), QStringList(systemText("snap_fail").arg(folder)));
+        QCOMPARE(snaps.size(), 0);
+        QCOMPARE(panel().size(), 0);
+    }
+
+    void recordIntoARefusingFolderNamesIt()
+    {
+        open();
+        const QString folder = useRefusingFolder();
+        QVERIFY(waitMore(frames, 2));
+        QSignalSpy records(window.data(), &FrmCamera::record);
+        action("moRecd")->trigger();
+        QCOMPARE(boxTexts(), QStringList(systemText("rec_fail").arg(folder)));
+        QVERIFY(!action("moRecd")->isChecked());
+        QCOMPARE(records.size(), 0);
+    }
+
+    void recordingOntoAFullDiskStopsAndKeepsWhatWasWritten()
+    {
+        const QString folder = QDir().absoluteFilePath(QStringLiteral("small"));
+        smallDisk.reset(new SmallFileSystem(folder, QStringLiteral("size=256k")));
+        if (!smallDisk->isMounted())
+            QSKIP("mounting a small file system needs root");
+        AppSettings().setValue(QStringLiteral("SavePath/path"), folder);
+        open(nullptr, "testsrc2=s=640x480,realtime");
+        QVERIFY(waitMore(frames, 2));
+        QSignalSpy records(window.data(), &FrmCamera::record);
+        action("moRecd")->trigger();
+        QVERIFY(action("moRecd")->isChecked());
+        bool stoppedFirst = false;
+        expectStopBeforeBox(records, stoppedFirst);
+        QTRY_VERIFY_WITH_TIMEOUT(!boxes->boxes.isEmpty(), 30000);
+        QVERIFY(stoppedFirst);
+        const QStringList files = records.at(0).at(0).toStringList();
+        QCOMPARE(files.size(), 1);
+        QCOMPARE(boxTexts(), QStringList(systemText("rec_cut").arg(files.at(0))));
+        QVERIFY(!action("moRecd")->isChecked());
+        QVERIFY(!view()->isRecordingIndicatorOn());
+        QVERIFY(playableFrames(files.at(0)) > 0);
+    }
+
+    void assignedKeyboardKeyTakesASnapshot_data()
+    {
+        QTest::addColumn<bool>("fullScreen");
+        QTest::newRow("normal view") << false;
+        QTest::newRow("full screen") << true;
+    }
+    void assignedKeyboardKeyTakesASnapshot()
+    {
+        QFETCH(bool, fullScreen);
+        AppSettings().setValue(QStringLiteral("BtnMgr/key2"), QStringLiteral("F5"));
+        AppSettings().setValue(QStringLiteral("BtnMgr/key2cmd"), QStringLiteral("0"));
+        open();
+        showActive();
+        if (fullScreen)
+            action("mvFull")->trigger();
+        QVERIFY(waitMore(frames, 2));
+        QTest::keyClick(view(), Qt::Key_F5);
+        QCOMPARE(captures().size(), 1);
+    }
+
+    void assignedKeyboardKeyTakesPrecedenceOverTheFocusedWidget()
+    {
+        // Space would freeze the picture; assigned, it records instead.
+        AppSettings().setValue(QStringLiteral("BtnMgr/key1"), QStringLiteral("Space"));
+        AppSettings().setValue(QStringLiteral("BtnMgr/key1cmd"), QStringLiteral("1"));
+        open();
+        showActive();
+        QVERIFY(waitMore(frames, 2));
+        QTest::keyClick(view(), Qt::Key_Space);
+        QVERIFY(action("moRecd")->isChecked());
+        QVERIFY(!action("moFrez")->isChecked());
+    }
+
+    void keyPressedInKeyControlIsKept()
+    {
+        open(nullptr, QByteArray());
+        DlgBtnMgr dialog(window);
+        QTest::keyClick(dialog.findChild<KeyCaptureEdit*>(QStringLiteral("edKey1")), Qt::Key_PageDown);
+        dialog.findChild<QComboBox*>(QStringLiteral("cbKey1"))->setCurrentIndex(2);
+        dialog.findChild<QPushButton*>(QStringLiteral("bnOK"))->click();
+        QCOMPARE(AppSettings().value(QStringLiteral("BtnMgr/key1"), QString()), QStringLiteral("PgDown"));
+        QCOMPARE(AppSettings().value(QStringLiteral("BtnMgr/key1cmd"), QString()), QStringLiteral("2"));
+    }
+
+    void keyControlShowsAnAssignedKeyByName()
+    {
+        AppSettings().setValue(QStringLiteral("BtnMgr/key2"), QStringLiteral("F7"));
+        open(nullptr, QByteArray());
+        DlgBtnMgr dialog(window);
+        QCOMPARE(dialog.findChild<KeyCaptureEdit*>(QStringLiteral("edKey2"))->text(), QStringLiteral("F7"));
+    }
+
+    void clearedKeyIsNoLongerAssigned()
+    {
+        AppSettings().setValue(QStringLiteral("BtnMgr/key2"), QStringLiteral("F7"));
+        open(nullptr, QByteArray());
+        DlgBtnMgr dialog(window);
+        dialog.findChild<QPushButton*>(QStringLiteral("bnClr2"))->click();
+        dialog.findChild<QPushButton*>(QStringLiteral("bnOK"))->click();
+        QCOMPARE(AppSettings().value(QStringLiteral("BtnMgr/key2"), QStringLiteral("?")), QString());
+    }
+
+    void keyTheWindowUsesIsRefusedInKeyControl_data()
+    {
+        QTest::addColumn<int>("key");
+        QTest::addColumn<int>("modifiers");
+        QTest::addColumn<QString>("name");
+        QTest::newRow("full screen") << int(Qt::Key_F12) << 0 << "F12";
+        QTest::newRow("leave full screen") << int(Qt::Key_Escape) << 0 << "Esc";
+        QTest::newRow("freeze") << int(Qt::Key_Space) << 0 << "Space";
+        QTest::newRow("File menu") << int(Qt::Key_F) << int(Qt::AltModifier) << "Alt+F";
+    }
+    void keyTheWindowUsesIsRefusedInKeyControl()
+    {
+        QFETCH(int, key);
+        QFETCH(int, modifiers);
+        QFETCH(QString, name);
+        open(nullptr, QByteArray());
+        DlgBtnMgr dialog(window);
+        auto* field = dialog.findChild<KeyCaptureEdit*>(QStringLiteral("edKey1"));
+        QTest::keyClick(field, Qt::Key(key), Qt::KeyboardModifiers(modifiers));
+        QCOMPARE(boxTexts(), QStringList(systemText("key_used").arg(name)));
+        QCOMPARE(field->key(), QKeySequence());
     }
 
     void exportTakesOneToFourExistingPicturesInPanelOrder()

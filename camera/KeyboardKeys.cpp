@@ -1,0 +1,100 @@
+#include "KeyboardKeys.h"
+
+#include "AppSettings.h"
+
+#include <QAction>
+#include <QKeyEvent>
+#include <QMenuBar>
+#include <QWidget>
+
+namespace {
+QString keyName(int index)
+{
+    return QStringLiteral("BtnMgr/key%1").arg(index + 1);
+}
+
+QString commandName(int index)
+{
+    return QStringLiteral("BtnMgr/key%1cmd").arg(index + 1);
+}
+} // namespace
+
+KeyboardKeys KeyboardKeys::load()
+{
+    const AppSettings settings;
+    KeyboardKeys keys;
+    for (int i = 0; i < kCount; ++i) {
+        keys.m_keys[i].key
+            = QKeySequence::fromString(settings.value(keyName(i), QString()), QKeySequence::PortableText);
+        // The same defaults as the camera keys: the first takes pictures, the second records.
+        keys.m_keys[i].command = settings.intValue(commandName(i), QString::number(i));
+    }
+    return keys;
+}
+
+void KeyboardKeys::save() const
+{
+    AppSettings settings;
+    for (int i = 0; i < kCount; ++i) {
+        settings.setValue(keyName(i), m_keys[i].key.toString(QKeySequence::PortableText));
+        settings.setValue(commandName(i), QString::number(m_keys[i].command));
+    }
+}
+
+int KeyboardKeys::commandFor(const QKeySequence& key) const
+{
+    if (key.isEmpty())
+        return -1;
+    for (const Assignment& assignment : m_keys) {
+        if (assignment.key == key)
+            return assignment.command;
+    }
+    return -1;
+}
+
+QKeySequence KeyboardKeys::keyOf(const QKeyEvent* event)
+{
+    // A key of the number block counts as the same key as its twin in the main block.
+    const int modifiers = int(event->modifiers() & ~Qt::KeypadModifier);
+    return QKeySequence(event->key() | modifiers);
+}
+
+bool KeyboardKeys::isModifier(int key)
+{
+    switch (key) {
+    case Qt::Key_Shift:
+    case Qt::Key_Control:
+    case Qt::Key_Alt:
+    case Qt::Key_AltGr:
+    case Qt::Key_Meta:
+    case Qt::Key_Super_L:
+    case Qt::Key_Super_R:
+    case Qt::Key_CapsLock:
+    case Qt::Key_NumLock:
+    case Qt::Key_unknown:
+    case 0:
+        return true;
+    default:
+        return false;
+    }
+}
+
+QList<QKeySequence> KeyboardKeys::reservedIn(const QWidget* window)
+{
+    QList<QKeySequence> keys { QKeySequence(Qt::Key_F12), QKeySequence(Qt::Key_Escape),
+        QKeySequence(Qt::Key_Space) };
+    if (!window)
+        return keys;
+    const QList<QAction*> actions = window->findChildren<QAction*>();
+    for (const QAction* action : actions)
+        keys += action->shortcuts();
+    if (const QMenuBar* bar = window->findChild<QMenuBar*>()) {
+        const QList<QAction*> menus = bar->actions();
+        for (const QAction* menu : menus) {
+            const QKeySequence mnemonic = QKeySequence::mnemonic(menu->text());
+            if (!mnemonic.isEmpty())
+                keys << mnemonic;
+        }
+    }
+    return keys;
+}
