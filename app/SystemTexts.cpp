@@ -59,6 +59,9 @@ const Entry texts[] = {
     { "cam_perm", "No permission to use the camera: see the README." },
     { "cam_fail", "The camera could not be opened." },
     { "cam_none", "No examination camera is connected." },
+    { "cam_x11",
+        "The live picture needs X11: log in to an X11 session, or install XWayland (package xwayland). "
+        "Captures are still taken." },
     { "cap_nopic",
         "There is no camera picture to capture, so nothing was saved in %1. Check that the camera is "
         "connected and chosen in the Device menu." },

@@ -1,6 +1,7 @@
 #include "DlgType.h"
 #include "InstanceGuard.h"
 #include "KarvexVersion.h"
+#include "PlatformChoice.h"
 #include "Resources.h"
 
 #include <QApplication>
@@ -25,6 +26,10 @@ int main(int argc, char** argv)
     umask(S_IRWXG | S_IRWXO);
 
     QCoreApplication::setAttribute(Qt::AA_EnableHighDpiScaling, true);
+    // The live picture needs an X11 window: in a Wayland session Karvex runs on XWayland.
+    const QByteArray platform = PlatformChoice::forcedForProcess(argc, argv);
+    if (!platform.isEmpty())
+        qputenv("QT_QPA_PLATFORM", platform);
 
     // A second copy leaves at once and silently, before any window exists.
     InstanceGuard guard;

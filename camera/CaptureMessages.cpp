@@ -35,6 +35,11 @@ QString noCamera()
     return systemText("cam_none");
 }
 
+QString noLivePicture()
+{
+    return systemText("cam_x11");
+}
+
 QString noPicture(const QString& folder)
 {
     return withPath("cap_nopic", folder);

@@ -8,6 +8,8 @@ namespace CaptureMessages {
 // Shown in the view when the camera could not be opened, from the open's FFmpeg error.
 QString cameraUnavailable(int openError);
 QString noCamera();
+// Shown in the view on a display SDL cannot draw on (Wayland without XWayland).
+QString noLivePicture();
 // Message boxes, each naming the capture folder or file concerned.
 QString noPicture(const QString& folder);
 QString snapshotRefused(const QString& folder);

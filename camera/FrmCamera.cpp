@@ -316,6 +316,14 @@ void FrmCamera::openCurrentCamera()
 
 void FrmCamera::showCameraState()
 {
+    showCameraSize();
+    // Captures still work; only the picture cannot be shown on this display.
+    if (!CamViewer::canShowLivePicture())
+        ui->video->setMessage(CaptureMessages::noLivePicture());
+}
+
+void FrmCamera::showCameraSize()
+{
     if (grabber.width() < 1) {
         resolutionLabel->clear();
         if (currentCamera.isEmpty())

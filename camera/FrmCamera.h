@@ -101,6 +101,7 @@ private:
     // Opens the current camera in the format kept for it (or its best one).
     void openCurrentCamera();
     void showCameraState();
+    void showCameraSize();
     bool takeSnapshot();
     void startRecording();
     void stopRecording();

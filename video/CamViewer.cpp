@@ -8,6 +8,7 @@
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QMutexLocker>
+#include <QPainter>
 #include <QThread>
 #include <QWheelEvent>
 #include <QWindow>
@@ -58,11 +59,14 @@ CamViewer::CamViewer(QWidget* parent, Qt::WindowFlags flags)
     connect(&m_displayTimer, &QTimer::timeout, this, &CamViewer::onTimerDisplay);
     connect(&m_recordingTimer, &QTimer::timeout, this, &CamViewer::onTimerRecording);
 
+    setFocusPolicy(Qt::WheelFocus);
+    m_toolkitPaints = !canShowLivePicture();
+    if (m_toolkitPaints)
+        return;
     // SDL draws into this widget's own native window; the toolkit must never paint over it.
     setAttribute(Qt::WA_NativeWindow);
     setAttribute(Qt::WA_PaintOnScreen);
     setAttribute(Qt::WA_NoSystemBackground);
-    setFocusPolicy(Qt::WheelFocus);
     setUpdatesEnabled(false);
 
     attachSdl();
@@ -355,8 +359,31 @@ void CamViewer::showWhiteBalanceLabel()
     m_whiteBalanceClock.restart();
 }
 
+bool CamViewer::canShowLivePicture()
+{
+    const QString platform = QGuiApplication::platformName();
+    return platform == QLatin1String("xcb") || platform == QLatin1String("offscreen");
+}
+
+void CamViewer::paintEvent(QPaintEvent*)
+{
+    if (!m_toolkitPaints)
+        return;
+    QPainter painter(this);
+    painter.fillRect(rect(), Qt::black);
+    if (!m_message.isEmpty()) {
+        const QImage text = OverlayImages::message(m_message, std::min(kMessageWidth, width()));
+        painter.drawImage(QPoint((width() - text.width()) / 2, (height() - text.height()) / 2), text);
+    }
+}
+
 void CamViewer::setMessage(const QString& text)
 {
+    if (m_toolkitPaints) {
+        m_message = text;
+        update();
+        return;
+    }
     if (text != m_message) {
         m_message = text;
         sdl::TexturePtr made

@@ -44,6 +44,9 @@ public:
     // no picture); empty for none.
     void setMessage(const QString& text);
     QString message() const { return m_message; }
+    // Whether the live picture can be drawn on this display: SDL needs an X11 window, so not
+    // on a Wayland display without XWayland (offscreen, for tests, counts as drawable).
+    static bool canShowLivePicture();
 
     int sourceWidth();
     int sourceHeight();
@@ -81,7 +84,9 @@ protected:
     void keyPressEvent(QKeyEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
-    QPaintEngine* paintEngine() const override { return nullptr; }
+    // SDL paints the view where it can; elsewhere the toolkit paints its message.
+    QPaintEngine* paintEngine() const override { return m_toolkitPaints ? QWidget::paintEngine() : nullptr; }
+    void paintEvent(QPaintEvent* event) override;
 
 private slots:
     void onTimerDisplay();
@@ -135,6 +140,8 @@ private:
     sdl::TexturePtr m_dotTexture;
     sdl::TexturePtr m_watermarkTexture;
     QString m_message;
+    // No SDL on this display: the toolkit paints the view (black, with the message).
+    bool m_toolkitPaints = false;
     sdl::TexturePtr m_messageTexture;
 
     std::function<void(const AVFrame*)> m_presentHook;
