@@ -60,6 +60,8 @@ public:
     QString languagePath() const;
     void setLanguagePath(const QString& path);
 
+    // Raw access by key, beneath the typed options above; outside this class only for checks
+    // of the stored file itself.
     // The stored text, or defaultValue when the key is absent.
     QString value(const QString& key, const QString& defaultValue) const;
     // A numeric option: decimal text converted with base 10; text that is no number reads as 0.
