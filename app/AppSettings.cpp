@@ -7,6 +7,54 @@
 #include <QFileInfo>
 #include <QStringList>
 
+namespace {
+const QString kSavePath = QStringLiteral("SavePath/path");
+const QString kWatermarkType = QStringLiteral("WMarker/type");
+const QString kWatermarkText = QStringLiteral("WMarker/text");
+const QString kWatermarkPicture = QStringLiteral("WMarker/path");
+const QString kHospitalName = QStringLiteral("Hospital/name");
+const QString kLastExamId = QStringLiteral("Report/lastExamId");
+const QString kPdfFolder = QStringLiteral("Report/pdfFolder");
+const QString kLanguagePath = QStringLiteral("Language/path");
+
+// Watermark kinds as stored: 0 is text, any other number a picture.
+const QString kTextWatermark = QStringLiteral("0");
+const QString kPictureWatermark = QStringLiteral("1");
+
+QString cameraKeyName(int key)
+{
+    return QStringLiteral("BtnMgr/btn%1").arg(key);
+}
+
+QString keyboardKeyName(int index)
+{
+    return QStringLiteral("BtnMgr/key%1").arg(index + 1);
+}
+
+QString keyboardCommandName(int index)
+{
+    return QStringLiteral("BtnMgr/key%1cmd").arg(index + 1);
+}
+
+// A description is one key: a "/" in it would open a settings group instead.
+QString cameraGroup(const char* group, const QString& description)
+{
+    QString name = description;
+    name.replace(QLatin1Char('/'), QLatin1Char('_')).replace(QLatin1Char('\\'), QLatin1Char('_'));
+    return QLatin1String(group) + QLatin1Char('/') + name;
+}
+
+QString cameraFormatName(const QString& description)
+{
+    return cameraGroup("CameraFormat", description);
+}
+
+QString cameraControlsGroup(const QString& description)
+{
+    return cameraGroup("CameraControls", description);
+}
+} // namespace
+
 AppSettings::AppSettings()
     : QSettings(QStringLiteral("settings.ini"), QSettings::IniFormat)
 { }
@@ -23,20 +71,161 @@ AppSettings::~AppSettings()
     const QString file = QFileInfo(fileName()).absoluteFilePath();
     QMetaObject::invokeMethod(
         QCoreApplication::instance(),
-        [file] {
-            MsgBox::warningText(nullptr,
-                Language::instance()->text(QStringLiteral("System"), QStringLiteral("set_eror")).arg(file));
-        },
+        [file] { MsgBox::warningText(nullptr, Language::systemText("set_eror").arg(file)); },
         Qt::QueuedConnection);
+}
+
+QString AppSettings::savePath() const
+{
+    return value(kSavePath, QString());
+}
+
+void AppSettings::setSavePath(const QString& folder)
+{
+    setValue(kSavePath, folder);
+}
+
+bool AppSettings::isTextWatermark() const
+{
+    return intValue(kWatermarkType, kTextWatermark) == 0;
+}
+
+void AppSettings::setTextWatermark(bool text)
+{
+    setValue(kWatermarkType, text ? kTextWatermark : kPictureWatermark);
+}
+
+QString AppSettings::watermarkText() const
+{
+    return value(kWatermarkText, QString());
+}
+
+void AppSettings::setWatermarkText(const QString& text)
+{
+    setValue(kWatermarkText, text);
+}
+
+QString AppSettings::watermarkPicture() const
+{
+    return value(kWatermarkPicture, QString());
+}
+
+void AppSettings::setWatermarkPicture(const QString& path)
+{
+    setValue(kWatermarkPicture, path);
+}
+
+int AppSettings::cameraKeyCommand(int key) const
+{
+    return intValue(cameraKeyName(key), QString::number(key != 1));
+}
+
+void AppSettings::setCameraKeyCommand(int key, int command)
+{
+    setValue(cameraKeyName(key), QString::number(command));
+}
+
+QString AppSettings::keyboardKey(int index) const
+{
+    return value(keyboardKeyName(index), QString());
+}
+
+void AppSettings::setKeyboardKey(int index, const QString& key)
+{
+    setValue(keyboardKeyName(index), key);
+}
+
+int AppSettings::keyboardKeyCommand(int index) const
+{
+    return intValue(keyboardCommandName(index), QString::number(index));
+}
+
+void AppSettings::setKeyboardKeyCommand(int index, int command)
+{
+    setValue(keyboardCommandName(index), QString::number(command));
+}
+
+QString AppSettings::cameraFormat(const QString& description) const
+{
+    return value(cameraFormatName(description), QString());
+}
+
+void AppSettings::setCameraFormat(const QString& description, const QString& format)
+{
+    setValue(cameraFormatName(description), format);
+}
+
+QMap<quint32, qint32> AppSettings::cameraControls(const QString& description)
+{
+    beginGroup(cameraControlsGroup(description));
+    QMap<quint32, qint32> kept;
+    const QStringList ids = childKeys();
+    for (const QString& id : ids) {
+        bool idOk = false, valueOk = false;
+        const quint32 control = id.toUInt(&idOk, 10);
+        const qint32 number = value(id, QString()).toInt(&valueOk, 10);
+        // A hand-edited entry that is no number would otherwise write 0 into the camera.
+        if (idOk && valueOk)
+            kept.insert(control, number);
+    }
+    endGroup();
+    return kept;
+}
+
+void AppSettings::setCameraControl(const QString& description, quint32 id, qint32 value)
+{
+    setValue(
+        cameraControlsGroup(description) + QLatin1Char('/') + QString::number(id), QString::number(value));
+}
+
+void AppSettings::forgetCameraControls(const QString& description)
+{
+    remove(cameraControlsGroup(description));
+}
+
+QString AppSettings::hospitalName() const
+{
+    return value(kHospitalName, QString());
+}
+
+void AppSettings::setHospitalName(const QString& name)
+{
+    setValue(kHospitalName, name);
+}
+
+QString AppSettings::lastExamId() const
+{
+    return value(kLastExamId, QString());
+}
+
+void AppSettings::setLastExamId(const QString& id)
+{
+    setValue(kLastExamId, id);
+}
+
+QString AppSettings::pdfFolder() const
+{
+    return value(kPdfFolder, QString());
+}
+
+void AppSettings::setPdfFolder(const QString& folder)
+{
+    setValue(kPdfFolder, folder);
+}
+
+QString AppSettings::languagePath() const
+{
+    return value(kLanguagePath, QString());
+}
+
+void AppSettings::setLanguagePath(const QString& path)
+{
+    setValue(kLanguagePath, path);
 }
 
 QString AppSettings::value(const QString& key, const QString& defaultValue) const
 {
-    const QVariant v = QSettings::value(key, defaultValue);
-    // A hand-edited value with commas comes back as a list; keep it as the text it was.
-    if (v.type() == QVariant::StringList)
-        return v.toStringList().join(QLatin1Char(','));
-    return v.toString();
+    return entryText(QSettings::value(key, defaultValue));
 }
 
 int AppSettings::intValue(const QString& key, const QString& defaultValue) const
@@ -47,4 +236,11 @@ int AppSettings::intValue(const QString& key, const QString& defaultValue) const
 void AppSettings::setValue(const QString& key, const QString& value)
 {
     QSettings::setValue(key, value);
+}
+
+QString AppSettings::entryText(const QVariant& value)
+{
+    if (value.type() == QVariant::StringList)
+        return value.toStringList().join(QLatin1Char(','));
+    return value.toString();
 }

@@ -17,7 +17,6 @@ public:
     // True when the port is now held by this process; false when another process holds it
     // or no socket could be made.
     bool claim();
-    bool isClaimed() const { return m_socket >= 0; }
     void release();
 
 private:

@@ -22,16 +22,7 @@
 #include <QTableWidget>
 
 namespace {
-const QString kLanguagePathKey = QStringLiteral("Language/path");
 const QString kFolder = QStringLiteral("language/");
-
-QString entryText(const QVariant& v)
-{
-    // An unquoted value with commas is delivered as a list by the INI reader.
-    if (v.type() == QVariant::StringList)
-        return v.toStringList().join(QLatin1Char(','));
-    return v.toString();
-}
 } // namespace
 
 Language* Language::instance()
@@ -46,7 +37,7 @@ Language* Language::instance()
 
 void Language::loadAtStart(const QLocale& userLocale)
 {
-    const QString stored = AppSettings().value(kLanguagePathKey, QString());
+    const QString stored = AppSettings().languagePath();
     if (!stored.isEmpty())
         load(stored);
     else if (!loadDefault(userLocale))
@@ -64,7 +55,7 @@ void Language::load(const QString& path)
     m_reader = std::make_unique<QSettings>(file, QSettings::IniFormat);
     m_reader->setIniCodec("UTF-8");
     QtTranslations::apply(file);
-    AppSettings().setValue(kLanguagePathKey, path);
+    AppSettings().setLanguagePath(path);
 }
 
 bool Language::loadDefault(const QLocale& locale)
@@ -92,7 +83,7 @@ bool Language::loadDefault(const QLocale& locale)
 
 QString Language::readEntry(const QString& entry)
 {
-    return entryText(m_reader->value(entry, QString()));
+    return AppSettings::entryText(m_reader->value(entry, QString()));
 }
 
 QString Language::text(const QString& section, const QString& key)
@@ -106,6 +97,11 @@ QString Language::text(const QString& section, const QString& key)
     if (result.isEmpty() && section == QLatin1String("System"))
         result = SystemTexts::english(key);
     return result;
+}
+
+QString Language::systemText(const QString& key)
+{
+    return instance()->text(QStringLiteral("System"), key);
 }
 
 QString Language::formName(QObject* object)
@@ -202,7 +198,7 @@ void Language::apply(QObject* object, const QString& form)
 
 QStringList Language::languages()
 {
-    const QString current = AppSettings().value(kLanguagePathKey, QString());
+    const QString current = AppSettings().languagePath();
     QStringList entries;
     const QFileInfoList files
         = QDir(kFolder).entryInfoList(QDir::Files | QDir::NoSymLinks, QDir::Name | QDir::IgnoreCase);
@@ -211,7 +207,7 @@ QStringList Language::languages()
             continue;
         QSettings ini(file.absoluteFilePath(), QSettings::IniFormat);
         ini.setIniCodec("UTF-8");
-        const QString name = entryText(ini.value(QStringLiteral("System/name")));
+        const QString name = AppSettings::entryText(ini.value(QStringLiteral("System/name")));
         if (name.isEmpty())
             continue;
         const QString path = file.absoluteFilePath();

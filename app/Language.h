@@ -29,6 +29,9 @@ public:
     bool loadDefault(const QLocale& locale);
     // The text of section/key ("@Section/key" references followed one level), or empty.
     QString text(const QString& section, const QString& key);
+    // The text of section "System" (message texts) in the current language.
+    static QString systemText(const QString& key);
+    static QString systemText(const char* key) { return systemText(QLatin1String(key)); }
     // Applies the current file to the object and all its descendants, children first.
     void translate(QObject* object);
     // Entries "1|0" + display name + "/" + absolute path of the offered language files.

@@ -8,11 +8,6 @@ MsgBox::Handler& handler()
     static MsgBox::Handler h;
     return h;
 }
-
-QString systemText(const char* key)
-{
-    return Language::instance()->text(QStringLiteral("System"), QLatin1String(key));
-}
 } // namespace
 
 void MsgBox::setHandler(Handler h)
@@ -51,26 +46,25 @@ QMessageBox::StandardButton MsgBox::show(
 
 void MsgBox::information(QWidget* parent, const QString& textKey)
 {
-    show(Kind::Information, parent, systemText("hint"),
-        Language::instance()->text(QStringLiteral("System"), textKey));
+    show(Kind::Information, parent, Language::systemText("hint"), Language::systemText(textKey));
 }
 
 void MsgBox::warning(QWidget* parent, const QString& textKey)
 {
-    warningText(parent, Language::instance()->text(QStringLiteral("System"), textKey));
+    warningText(parent, Language::systemText(textKey));
 }
 
 void MsgBox::warningText(QWidget* parent, const QString& text)
 {
-    show(Kind::Warning, parent, systemText("hint"), text);
+    show(Kind::Warning, parent, Language::systemText("hint"), text);
 }
 
 bool MsgBox::ask(QWidget* parent, const QString& textKey)
 {
-    return askText(parent, Language::instance()->text(QStringLiteral("System"), textKey));
+    return askText(parent, Language::systemText(textKey));
 }
 
 bool MsgBox::askText(QWidget* parent, const QString& text)
 {
-    return show(Kind::Question, parent, systemText("ask"), text) == QMessageBox::Yes;
+    return show(Kind::Question, parent, Language::systemText("ask"), text) == QMessageBox::Yes;
 }

@@ -10,7 +10,7 @@ Q_DECLARE_METATYPE(CaptureFormat)
 namespace {
 QString entryText(const CaptureFormat& format)
 {
-    QString pattern = Language::instance()->text(QStringLiteral("System"), QStringLiteral("fmt_item"));
+    QString pattern = Language::systemText("fmt_item");
     if (pattern.isEmpty())
         return format.label();
     return pattern.arg(format.width)

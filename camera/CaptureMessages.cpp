@@ -9,14 +9,9 @@ extern "C" {
 }
 
 namespace {
-QString systemText(const char* key)
-{
-    return Language::instance()->text(QStringLiteral("System"), QLatin1String(key));
-}
-
 QString withPath(const char* key, const QString& path)
 {
-    return systemText(key).arg(QDir::toNativeSeparators(path));
+    return Language::systemText(key).arg(QDir::toNativeSeparators(path));
 }
 } // namespace
 
@@ -24,15 +19,15 @@ namespace CaptureMessages {
 QString cameraUnavailable(int openError)
 {
     if (openError == AVERROR(EBUSY))
-        return systemText("cam_busy");
+        return Language::systemText("cam_busy");
     if (openError == AVERROR(EACCES) || openError == AVERROR(EPERM))
-        return systemText("cam_perm");
-    return systemText("cam_fail");
+        return Language::systemText("cam_perm");
+    return Language::systemText("cam_fail");
 }
 
 QString noCamera()
 {
-    return systemText("cam_none");
+    return Language::systemText("cam_none");
 }
 
 QString noLivePicture()

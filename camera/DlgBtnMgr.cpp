@@ -6,22 +6,17 @@
 #include "MsgBox.h"
 #include "ui_DlgBtnMgr.h"
 
-namespace {
-const QString kBtn1Key = QStringLiteral("BtnMgr/btn1");
-const QString kBtn2Key = QStringLiteral("BtnMgr/btn2");
-} // namespace
-
 DlgBtnMgr::DlgBtnMgr(QWidget* parent)
     : QDialog(parent)
-    , ui(new Ui::DlgBtnMgr)
+    , ui(std::make_unique<Ui::DlgBtnMgr>())
 {
     ui->setupUi(this);
     setWindowFlag(Qt::WindowContextHelpButtonHint, false);
     {
         const AppSettings settings;
         // A stored command outside the list shows as no selection (row -1), not a wrong one.
-        ui->cbBtn1->setCurrentIndex(settings.intValue(kBtn1Key, QStringLiteral("0")));
-        ui->cbBtn2->setCurrentIndex(settings.intValue(kBtn2Key, QStringLiteral("1")));
+        ui->cbBtn1->setCurrentIndex(settings.cameraKeyCommand(1));
+        ui->cbBtn2->setCurrentIndex(settings.cameraKeyCommand(2));
     }
 
     connect(ui->bnOK, &QPushButton::clicked, this, &DlgBtnMgr::onOK);
@@ -53,10 +48,8 @@ DlgBtnMgr::DlgBtnMgr(QWidget* parent)
 void DlgBtnMgr::assignKey(KeyCaptureEdit* edit, const QKeySequence& key)
 {
     if (KeyboardKeys::reservedIn(parentWidget()).contains(key)) {
-        MsgBox::warningText(this,
-            Language::instance()
-                ->text(QStringLiteral("System"), QStringLiteral("key_used"))
-                .arg(key.toString(QKeySequence::NativeText)));
+        MsgBox::warningText(
+            this, Language::systemText("key_used").arg(key.toString(QKeySequence::NativeText)));
         return;
     }
     // One key does one thing: taken by one row, it leaves the other.
@@ -66,17 +59,14 @@ void DlgBtnMgr::assignKey(KeyCaptureEdit* edit, const QKeySequence& key)
     edit->setKey(key);
 }
 
-DlgBtnMgr::~DlgBtnMgr()
-{
-    delete ui;
-}
+DlgBtnMgr::~DlgBtnMgr() = default;
 
 void DlgBtnMgr::onOK(bool)
 {
     {
         AppSettings settings;
-        settings.setValue(kBtn1Key, QString::number(ui->cbBtn1->currentIndex()));
-        settings.setValue(kBtn2Key, QString::number(ui->cbBtn2->currentIndex()));
+        settings.setCameraKeyCommand(1, ui->cbBtn1->currentIndex());
+        settings.setCameraKeyCommand(2, ui->cbBtn2->currentIndex());
     }
     KeyboardKeys keys;
     keys.set(0, { ui->edKey1->key(), ui->cbKey1->currentIndex() });

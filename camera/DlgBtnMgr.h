@@ -3,6 +3,8 @@
 #include <QDialog>
 #include <QKeySequence>
 
+#include <memory>
+
 class KeyCaptureEdit;
 
 namespace Ui {
@@ -26,5 +28,5 @@ private slots:
 private:
     void assignKey(KeyCaptureEdit* edit, const QKeySequence& key);
 
-    Ui::DlgBtnMgr* ui;
+    std::unique_ptr<Ui::DlgBtnMgr> ui;
 };

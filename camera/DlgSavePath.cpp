@@ -7,17 +7,13 @@
 
 #include <QDir>
 
-namespace {
-const QString kPathKey = QStringLiteral("SavePath/path");
-}
-
 DlgSavePath::DlgSavePath(QWidget* parent)
     : QDialog(parent)
-    , ui(new Ui::DlgSavePath)
+    , ui(std::make_unique<Ui::DlgSavePath>())
 {
     ui->setupUi(this);
     setWindowFlag(Qt::WindowContextHelpButtonHint, false);
-    ui->lePath->setText(AppSettings().value(kPathKey, QString()));
+    ui->lePath->setText(AppSettings().savePath());
     // The field is filled only through "...": it must not look like a field to type in.
     QPalette palette = ui->lePath->palette();
     palette.setColor(QPalette::Base, palette.color(QPalette::Window));
@@ -29,20 +25,17 @@ DlgSavePath::DlgSavePath(QWidget* parent)
     Language::instance()->translate(this);
 }
 
-DlgSavePath::~DlgSavePath()
-{
-    delete ui;
-}
+DlgSavePath::~DlgSavePath() = default;
 
 void DlgSavePath::onOK(bool)
 {
-    AppSettings().setValue(kPathKey, ui->lePath->text());
+    AppSettings().setSavePath(ui->lePath->text());
     accept();
 }
 
 void DlgSavePath::onMore(bool)
 {
-    QString start = AppSettings().value(kPathKey, QString());
+    QString start = AppSettings().savePath();
     if (start.isEmpty())
         start = QDir::currentPath();
     QString folder = FileChooser::folder(

@@ -2,6 +2,8 @@
 
 #include <QDialog>
 
+#include <memory>
+
 namespace Ui {
 class DlgSavePath;
 }
@@ -20,5 +22,5 @@ private slots:
     void onCancel(bool);
 
 private:
-    Ui::DlgSavePath* ui;
+    std::unique_ptr<Ui::DlgSavePath> ui;
 };

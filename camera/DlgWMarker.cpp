@@ -5,27 +5,20 @@
 #include "Language.h"
 #include "ui_DlgWMarker.h"
 
-namespace {
-const QString kTypeKey = QStringLiteral("WMarker/type");
-const QString kTextKey = QStringLiteral("WMarker/text");
-const QString kPathKey = QStringLiteral("WMarker/path");
-} // namespace
-
 DlgWMarker::DlgWMarker(QWidget* parent)
     : QDialog(parent)
-    , ui(new Ui::DlgWMarker)
+    , ui(std::make_unique<Ui::DlgWMarker>())
 {
     ui->setupUi(this);
     setWindowFlag(Qt::WindowContextHelpButtonHint, false);
     {
         const AppSettings settings;
-        // Any non-zero type is a picture watermark.
-        if (settings.intValue(kTypeKey, QStringLiteral("0")) != 0)
-            ui->rbPict->setChecked(true);
-        else
+        if (settings.isTextWatermark())
             ui->rbText->setChecked(true);
-        ui->leText->setText(settings.value(kTextKey, QString()));
-        ui->lePict->setText(settings.value(kPathKey, QString()));
+        else
+            ui->rbPict->setChecked(true);
+        ui->leText->setText(settings.watermarkText());
+        ui->lePict->setText(settings.watermarkPicture());
     }
 
     connect(ui->bnOK, &QPushButton::clicked, this, &DlgWMarker::onOK);
@@ -34,18 +27,15 @@ DlgWMarker::DlgWMarker(QWidget* parent)
     Language::instance()->translate(this);
 }
 
-DlgWMarker::~DlgWMarker()
-{
-    delete ui;
-}
+DlgWMarker::~DlgWMarker() = default;
 
 void DlgWMarker::onOK(bool)
 {
     {
         AppSettings settings;
-        settings.setValue(kTypeKey, ui->rbText->isChecked() ? QStringLiteral("0") : QStringLiteral("1"));
-        settings.setValue(kTextKey, ui->leText->text());
-        settings.setValue(kPathKey, ui->lePict->text());
+        settings.setTextWatermark(ui->rbText->isChecked());
+        settings.setWatermarkText(ui->leText->text());
+        settings.setWatermarkPicture(ui->lePict->text());
     }
     accept();
 }

@@ -2,6 +2,8 @@
 
 #include <QDialog>
 
+#include <memory>
+
 namespace Ui {
 class DlgWMarker;
 }
@@ -21,5 +23,5 @@ private slots:
     void onCancel(bool);
 
 private:
-    Ui::DlgWMarker* ui;
+    std::unique_ptr<Ui::DlgWMarker> ui;
 };

@@ -49,11 +49,6 @@ int supportedModelPosition(const QString& description)
     return position;
 }
 
-QString systemText(const char* key)
-{
-    return Language::instance()->text(QStringLiteral("System"), QLatin1String(key));
-}
-
 QString timeStamp(const char* format)
 {
     return QDateTime::currentDateTime().toString(QLatin1String(format));
@@ -79,7 +74,7 @@ bool folderAcceptsFiles(const QString& folder)
 FrmCamera::FrmCamera(QWidget* opener)
     : QMainWindow(nullptr)
     , opener(opener)
-    , ui(new Ui::FrmCamera)
+    , ui(std::make_unique<Ui::FrmCamera>())
     , cameraGroup(new QActionGroup(this))
     , languageGroup(new QActionGroup(this))
 {
@@ -143,7 +138,6 @@ FrmCamera::~FrmCamera()
     ui->video->setGrabber(nullptr);
     grabber.close();
     qDeleteAll(cameraGroup->actions());
-    delete ui;
 }
 
 void FrmCamera::connectActions()
@@ -153,13 +147,25 @@ void FrmCamera::connectActions()
     connect(ui->mcRefr, &QAction::triggered, this, &FrmCamera::onCamrRefr);
     connect(ui->mvTopm, &QAction::triggered, this, &FrmCamera::onViewTopm);
     connect(ui->mvFull, &QAction::triggered, this, &FrmCamera::onViewFull);
-    connect(ui->mvpDeft, &QAction::triggered, this, &FrmCamera::onViewDispDeft);
-    connect(ui->mvpVert, &QAction::triggered, this, &FrmCamera::onViewDispVert);
-    connect(ui->mvpHorz, &QAction::triggered, this, &FrmCamera::onViewDispHorz);
-    connect(ui->mvpRoat0, &QAction::triggered, this, &FrmCamera::onViewDispRotate0);
-    connect(ui->mvpRoat90, &QAction::triggered, this, &FrmCamera::onViewDispRotate90);
-    connect(ui->mvpRoat180, &QAction::triggered, this, &FrmCamera::onViewDispRotate180);
-    connect(ui->mvpRoat270, &QAction::triggered, this, &FrmCamera::onViewDispRotate270);
+    // Default shows the picture as it comes, the others mirror it vertically or horizontally.
+    const struct {
+        QAction* entry;
+        bool unflipped;
+        bool horizontal;
+    } flips[] = { { ui->mvpDeft, true, false }, { ui->mvpVert, false, false }, { ui->mvpHorz, false, true } };
+    for (const auto& flip : flips) {
+        connect(flip.entry, &QAction::triggered, this,
+            [this, flip] { showFlipped(flip.entry, flip.unflipped, flip.horizontal); });
+    }
+    const struct {
+        QAction* entry;
+        double degrees;
+    } rotations[] = { { ui->mvpRoat0, 0.0 }, { ui->mvpRoat90, 90.0 }, { ui->mvpRoat180, 180.0 },
+        { ui->mvpRoat270, 270.0 } };
+    for (const auto& rotation : rotations) {
+        connect(rotation.entry, &QAction::triggered, this,
+            [this, rotation] { showRotated(rotation.entry, rotation.degrees); });
+    }
     connect(ui->moSnap, &QAction::triggered, this, &FrmCamera::onOptnSnap);
     connect(ui->moRecd, &QAction::triggered, this, &FrmCamera::onOptnRecd);
     connect(ui->moFrez, &QAction::triggered, this, &FrmCamera::onOptnFrez);
@@ -191,9 +197,8 @@ void FrmCamera::buildStatusBar()
 void FrmCamera::applyWatermark()
 {
     const AppSettings settings;
-    const int type = settings.intValue(QStringLiteral("WMarker/type"), QStringLiteral("0"));
-    ui->video->setWatermark(type == 0, settings.value(QStringLiteral("WMarker/text"), QString()),
-        settings.value(QStringLiteral("WMarker/path"), QString()));
+    ui->video->setWatermark(
+        settings.isTextWatermark(), settings.watermarkText(), settings.watermarkPicture());
 }
 
 void FrmCamera::setFirmware(unsigned short release)
@@ -220,7 +225,8 @@ void FrmCamera::retranslate()
     const QList<QAction*> cameras = cameraGroup->actions();
     for (QAction* camera : cameras)
         camera->setText(cameraTitle);
-    ui->video->setOverlayTexts(systemText("vFreeze"), systemText("vSnapshot"), systemText("vWBalance"));
+    ui->video->setOverlayTexts(Language::systemText("vFreeze"), Language::systemText("vSnapshot"),
+        Language::systemText("vWBalance"));
     formatMenu->retranslate();
     showCameraState();
 }
@@ -335,7 +341,7 @@ void FrmCamera::showCameraSize()
     ui->video->setMessage(QString());
     const double fps = grabber.frameRate();
     QString text = QStringLiteral("%1x%2").arg(grabber.width()).arg(grabber.height());
-    const QString pattern = systemText("fmt_status");
+    const QString pattern = Language::systemText("fmt_status");
     if (fps > 0)
         text = pattern.isEmpty()
             ? text + QStringLiteral(" @ %1 fps").arg(CaptureFormat::fpsText(fps))
@@ -386,51 +392,21 @@ void FrmCamera::checkOnly(QAction* chosen, const QList<QAction*>& set)
         action->setChecked(action == chosen);
 }
 
-void FrmCamera::onViewDispDeft(bool)
+void FrmCamera::showFlipped(QAction* entry, bool unflipped, bool horizontal)
 {
-    ui->video->setFlip(true, false);
-    checkOnly(ui->mvpDeft, flipActions());
+    ui->video->setFlip(unflipped, horizontal);
+    checkOnly(entry, flipActions());
 }
 
-void FrmCamera::onViewDispVert(bool)
+void FrmCamera::showRotated(QAction* entry, double degrees)
 {
-    ui->video->setFlip(false, false);
-    checkOnly(ui->mvpVert, flipActions());
-}
-
-void FrmCamera::onViewDispHorz(bool)
-{
-    ui->video->setFlip(false, true);
-    checkOnly(ui->mvpHorz, flipActions());
-}
-
-void FrmCamera::onViewDispRotate0(bool)
-{
-    ui->video->setRotation(0.0);
-    checkOnly(ui->mvpRoat0, rotationActions());
-}
-
-void FrmCamera::onViewDispRotate90(bool)
-{
-    ui->video->setRotation(90.0);
-    checkOnly(ui->mvpRoat90, rotationActions());
-}
-
-void FrmCamera::onViewDispRotate180(bool)
-{
-    ui->video->setRotation(180.0);
-    checkOnly(ui->mvpRoat180, rotationActions());
-}
-
-void FrmCamera::onViewDispRotate270(bool)
-{
-    ui->video->setRotation(270.0);
-    checkOnly(ui->mvpRoat270, rotationActions());
+    ui->video->setRotation(degrees);
+    checkOnly(entry, rotationActions());
 }
 
 QString FrmCamera::captureFolder(QWidget* parent)
 {
-    QString folder = AppSettings().value(QStringLiteral("SavePath/path"), QString());
+    QString folder = AppSettings().savePath();
     if (folder.isEmpty()) {
         folder = QDir::cleanPath(QDir::current().absolutePath() + QStringLiteral("/Capture"));
         if (!QFileInfo::exists(folder))
@@ -548,8 +524,7 @@ void FrmCamera::hidClicked(int id)
         return;
     }
     // Read on every press, so a new assignment in the key control dialog applies at once.
-    const QString key = id == 1 ? QStringLiteral("BtnMgr/btn1") : QStringLiteral("BtnMgr/btn2");
-    runCommand(AppSettings().intValue(key, QString::number(id != 1)));
+    runCommand(AppSettings().cameraKeyCommand(id));
 }
 
 void FrmCamera::runCommand(int command)

@@ -11,6 +11,8 @@
 #include <QStringList>
 #include <QTimer>
 
+#include <memory>
+
 class CameraFormatMenu;
 class DeviceMonitor;
 class KeyboardKeyFilter;
@@ -67,13 +69,6 @@ private slots:
     void onFormatChosen(const CaptureFormat& format);
     void onViewTopm(bool checked);
     void onViewFull(bool checked);
-    void onViewDispDeft(bool checked);
-    void onViewDispVert(bool checked);
-    void onViewDispHorz(bool checked);
-    void onViewDispRotate0(bool checked);
-    void onViewDispRotate90(bool checked);
-    void onViewDispRotate180(bool checked);
-    void onViewDispRotate270(bool checked);
     void onOptnSnap(bool checked);
     void onOptnRecd(bool checked);
     void onOptnFrez(bool checked);
@@ -105,13 +100,16 @@ private:
     bool takeSnapshot();
     void startRecording();
     void stopRecording();
+    // A Display entry: the view shows the picture so and the entry alone is checked.
+    void showFlipped(QAction* entry, bool unflipped, bool horizontal);
+    void showRotated(QAction* entry, double degrees);
     void checkOnly(QAction* chosen, const QList<QAction*>& set);
     QList<QAction*> flipActions() const;
     QList<QAction*> rotationActions() const;
 
     bool examMode = false;
     QWidget* opener = nullptr;
-    Ui::FrmCamera* ui = nullptr;
+    std::unique_ptr<Ui::FrmCamera> ui;
     QLabel* resolutionLabel = nullptr;
     QLabel* firmwareLabel = nullptr;
     QLabel* diskLabel = nullptr;

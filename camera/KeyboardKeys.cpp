@@ -7,27 +7,13 @@
 #include <QMenuBar>
 #include <QWidget>
 
-namespace {
-QString keyName(int index)
-{
-    return QStringLiteral("BtnMgr/key%1").arg(index + 1);
-}
-
-QString commandName(int index)
-{
-    return QStringLiteral("BtnMgr/key%1cmd").arg(index + 1);
-}
-} // namespace
-
 KeyboardKeys KeyboardKeys::load()
 {
     const AppSettings settings;
     KeyboardKeys keys;
     for (int i = 0; i < kCount; ++i) {
-        keys.m_keys[i].key
-            = QKeySequence::fromString(settings.value(keyName(i), QString()), QKeySequence::PortableText);
-        // The same defaults as the camera keys: the first takes pictures, the second records.
-        keys.m_keys[i].command = settings.intValue(commandName(i), QString::number(i));
+        keys.m_keys[i].key = QKeySequence::fromString(settings.keyboardKey(i), QKeySequence::PortableText);
+        keys.m_keys[i].command = settings.keyboardKeyCommand(i);
     }
     return keys;
 }
@@ -36,8 +22,8 @@ void KeyboardKeys::save() const
 {
     AppSettings settings;
     for (int i = 0; i < kCount; ++i) {
-        settings.setValue(keyName(i), m_keys[i].key.toString(QKeySequence::PortableText));
-        settings.setValue(commandName(i), QString::number(m_keys[i].command));
+        settings.setKeyboardKey(i, m_keys[i].key.toString(QKeySequence::PortableText));
+        settings.setKeyboardKeyCommand(i, m_keys[i].command);
     }
 }
 

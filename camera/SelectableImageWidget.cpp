@@ -35,7 +35,6 @@ SelectableImageWidget::~SelectableImageWidget()
 
 void SelectableImageWidget::setImage(const QString& path)
 {
-    m_imagePath = path;
     QImageReader reader(path);
     const QSize size = reader.size();
     if (size.width() > kDecodeLimit.width() || size.height() > kDecodeLimit.height())

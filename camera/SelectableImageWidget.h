@@ -14,11 +14,9 @@ public:
     explicit SelectableImageWidget(QWidget* parent = nullptr);
     ~SelectableImageWidget() override;
 
-    // Shows the picture file (an unreadable file shows none) and remembers its path.
+    // Shows the picture file (an unreadable file shows none).
     void setImage(const QString& path);
-    QString imagePath() const { return m_imagePath; }
 
 private:
-    QString m_imagePath;
     QLabel* m_picture = nullptr;
 };

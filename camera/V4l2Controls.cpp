@@ -84,12 +84,7 @@ QList<V4l2Control> V4l2Controls::list()
         if ((control.type == V4L2_CTRL_TYPE_MENU || control.type == V4L2_CTRL_TYPE_INTEGER_MENU)
             && !readMenu(control))
             continue;
-        if (control.hasValue()) {
-            v4l2_control current {};
-            current.id = control.id;
-            if (getControl(current))
-                control.value = current.value;
-        }
+        readValue(control);
         controls << control;
     }
     return controls;
@@ -130,13 +125,20 @@ bool V4l2Controls::reread(V4l2Control& control)
     if (!queryControl(query))
         return false;
     control.flags = query.flags;
-    if (control.hasValue()) {
-        v4l2_control current {};
-        current.id = control.id;
-        if (getControl(current))
-            control.value = current.value;
-    }
+    readValue(control);
     return true;
+}
+
+void V4l2Controls::readValue(V4l2Control& control)
+{
+    // Buttons and write-only controls have no value to read; a refused read keeps the value
+    // known so far.
+    if (!control.hasValue())
+        return;
+    v4l2_control current {};
+    current.id = control.id;
+    if (getControl(current))
+        control.value = current.value;
 }
 
 bool V4l2Controls::write(const V4l2Control& control, qint32 value)

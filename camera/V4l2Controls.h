@@ -42,6 +42,7 @@ public:
 
 private:
     bool readMenu(V4l2Control& control);
+    void readValue(V4l2Control& control);
 
     QList<QPair<quint32, QString>> m_classNames;
 };

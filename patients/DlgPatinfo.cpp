@@ -1,7 +1,9 @@
 #include "DlgPatinfo.h"
 
 #include "BlankDateEdit.h"
+#include "CaptureNames.h"
 #include "Database.h"
+#include "DateFormats.h"
 #include "DesktopOpener.h"
 #include "DlgExport.h"
 #include "DlgRemark.h"
@@ -20,8 +22,6 @@
 #include <QMenu>
 
 namespace {
-const char* const dateFormat = "yyyy/MM/dd";
-const char* const recordTimeFormat = "yyyy/MM/dd HH:mm:ss";
 const int recordRowHeight = 27;
 
 // Row ids travel as signed 64-bit values: SQLite's driver binds only those as integers, and
@@ -40,16 +40,11 @@ QLabel* makeLabel(const QString& text, Qt::Alignment alignment, int margin = 0)
     label->setMargin(margin);
     return label;
 }
-
-QString systemText(const char* key)
-{
-    return Language::instance()->text(QStringLiteral("System"), QLatin1String(key));
-}
 } // namespace
 
 DlgPatinfo::DlgPatinfo(QWidget* parent)
     : QDialog(parent)
-    , ui(new Ui::DlgPatinfo)
+    , ui(std::make_unique<Ui::DlgPatinfo>())
 {
     ui->setupUi(this);
     setWindowFlag(Qt::WindowContextHelpButtonHint, false);
@@ -86,7 +81,6 @@ DlgPatinfo::DlgPatinfo(QWidget* parent)
 DlgPatinfo::~DlgPatinfo()
 {
     delete popup;
-    delete ui;
 }
 
 bool DlgPatinfo::post(const QString& sql, const QVariantList& binds, const db_result& callback)
@@ -138,7 +132,7 @@ void DlgPatinfo::showPatient(DbResponser* response)
         ui->rbMale->setChecked(true);
     // An unreadable stored date shows blank, never the date another patient left in the edit.
     birthday->setDate(
-        QDate::fromString(response->value(QStringLiteral("bday")).toString(), QLatin1String(dateFormat)));
+        QDate::fromString(response->value(QStringLiteral("bday")).toString(), DateFormats::kDate));
     ui->leStreet->setText(response->value(QStringLiteral("strt")).toString());
     ui->lePostCode->setText(response->value(QStringLiteral("pcod")).toString());
     ui->leArea->setText(response->value(QStringLiteral("area")).toString());
@@ -190,7 +184,7 @@ void DlgPatinfo::onOK(bool)
     QStringList columns { QStringLiteral("fnam"), QStringLiteral("lnam"), QStringLiteral("sex"),
         QStringLiteral("bday") };
     QVariantList values { ui->leFName->text(), ui->leLName->text(), ui->rbMale->isChecked() ? 0 : 1,
-        ui->deBirthday->date().toString(QLatin1String(dateFormat)) };
+        ui->deBirthday->date().toString(DateFormats::kDate) };
     // An insert leaves empty optional fields out (they stay NULL); an update writes them as
     // NULL, so that a wrong address or remark can be removed.
     const auto optional = [&](const char* column, const QString& text) {
@@ -223,7 +217,7 @@ void DlgPatinfo::onOK(bool)
         if (ok)
             saved();
         else
-            MsgBox::warningText(this, systemText("add_eror").arg(response->error));
+            MsgBox::warningText(this, Language::systemText("add_eror").arg(response->error));
     });
     if (!posted)
         MsgBox::warning(this, QStringLiteral("db_eror"));
@@ -347,14 +341,14 @@ void DlgPatinfo::addList(const QString& path)
     if (!created.isValid())
         created = file.lastModified();
     post(QStringLiteral("INSERT INTO recd (uid,fil,dtm) VALUES (?,?,?)"),
-        { boundId(rowID), path, created.toString(QLatin1String(recordTimeFormat)) },
+        { boundId(rowID), path, created.toString(DateFormats::kDateTime) },
         [this, path](bool ok, DbResponser* response) {
             // A capture that is not filed would be missing from the patient's records without
             // a word; the file itself stays where it was written.
             if (ok)
                 load();
             else
-                MsgBox::warningText(this, systemText("rec_eror").arg(path, response->error));
+                MsgBox::warningText(this, Language::systemText("rec_eror").arg(path, response->error));
         });
 }
 
@@ -396,7 +390,7 @@ void DlgPatinfo::onDelete(bool)
     if (id == 0)
         return;
     const QString path = thumbnail->property("path").toString();
-    if (!MsgBox::askText(this, systemText("del_record").arg(QFileInfo(path).fileName())))
+    if (!MsgBox::askText(this, Language::systemText("del_record").arg(QFileInfo(path).fileName())))
         return;
 
     post(QStringLiteral("DELETE FROM recd WHERE rowid=?"), { boundId(id) },
@@ -408,7 +402,7 @@ void DlgPatinfo::onDelete(bool)
             if (at >= 0)
                 ui->list->removeRow(at);
             QFile::remove(path);
-            QFile::remove(path + QLatin1String("-thumbnail.bmp"));
+            QFile::remove(path + CaptureNames::kThumbnailSuffix);
         });
 }
 
@@ -427,8 +421,7 @@ void DlgPatinfo::onListDoubleClicked(int row, int column)
     if (QFileInfo::exists(path))
         DesktopOpener::open(path);
     else
-        MsgBox::warningText(this,
-            Language::instance()->text(QStringLiteral("System"), QStringLiteral("not_found")).arg(path));
+        MsgBox::warningText(this, Language::systemText("not_found").arg(path));
 }
 
 void DlgPatinfo::editRemark(int row)

@@ -8,6 +8,8 @@
 #include <QStringList>
 #include <QVariantList>
 
+#include <memory>
+
 class BlankDateEdit;
 class QLabel;
 class QMenu;
@@ -64,7 +66,7 @@ private:
     QLabel* cellLabel(int row, int column) const;
     int rowOfRecord(unsigned long long id) const;
 
-    Ui::DlgPatinfo* ui;
+    std::unique_ptr<Ui::DlgPatinfo> ui;
     QMenu* popup = nullptr;
     BlankDateEdit* birthday = nullptr;
     unsigned long long rowID = 0;

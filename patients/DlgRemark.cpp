@@ -5,7 +5,7 @@
 
 DlgRemark::DlgRemark(QWidget* parent)
     : QDialog(parent)
-    , ui(new Ui::DlgRemark)
+    , ui(std::make_unique<Ui::DlgRemark>())
 {
     ui->setupUi(this);
     setWindowFlag(Qt::WindowContextHelpButtonHint, false);
@@ -15,10 +15,7 @@ DlgRemark::DlgRemark(QWidget* parent)
     connect(ui->bnCancel, &QPushButton::clicked, this, &DlgRemark::reject);
 }
 
-DlgRemark::~DlgRemark()
-{
-    delete ui;
-}
+DlgRemark::~DlgRemark() = default;
 
 void DlgRemark::setText(const QString& text)
 {

@@ -3,6 +3,8 @@
 #include <QDialog>
 #include <QString>
 
+#include <memory>
+
 namespace Ui {
 class DlgRemark;
 }
@@ -22,5 +24,5 @@ private slots:
     void onOK(bool checked);
 
 private:
-    Ui::DlgRemark* ui;
+    std::unique_ptr<Ui::DlgRemark> ui;
 };

@@ -1,6 +1,7 @@
 #include "FrmPatmgr.h"
 
 #include "Database.h"
+#include "DateFormats.h"
 #include "DlgAbout.h"
 #include "DlgHospital.h"
 #include "DlgPatinfo.h"
@@ -18,7 +19,6 @@
 
 namespace {
 
-const QString dateFormat = QStringLiteral("yyyy/MM/dd");
 // The row id travels with the first cell of each row, where Open and Delete read it.
 constexpr int rowIdRole = Qt::UserRole;
 
@@ -35,7 +35,7 @@ QTableWidgetItem* cell(const QVariant& value, Qt::Alignment alignment)
 FrmPatmgr::FrmPatmgr(QWidget* opener)
     : QMainWindow(nullptr)
     , opener(opener)
-    , ui(new Ui::FrmPatmgr)
+    , ui(std::make_unique<Ui::FrmPatmgr>())
 {
     ui->setupUi(this);
     fitLastColumn();
@@ -53,7 +53,6 @@ FrmPatmgr::FrmPatmgr(QWidget* opener)
 
 FrmPatmgr::~FrmPatmgr()
 {
-    delete ui;
     qDebug("Delete FrmPatmgr\n");
 }
 
@@ -120,7 +119,7 @@ void FrmPatmgr::doQuery()
     }
     if (ui->cbDE->isChecked() && !findDE.isEmpty()) {
         // Any record of that day qualifies the patient; the joined b still supplies the
-        // date of the latest record for the list. Time stamps begin with "yyyy/MM/dd".
+        // date of the latest record for the list. Record times begin with the ten-character date.
         sql += QStringLiteral(
             " AND EXISTS (SELECT 1 FROM recd b WHERE b.uid=a.rowid AND substr(b.dtm,1,10)=?)");
         binds << findDE;
@@ -224,8 +223,7 @@ void FrmPatmgr::onDelete(bool)
     // The question names the patient, so a wrong row is noticed before anything goes.
     const int row = ui->list->selectedItems().first()->row();
     const QString name = ui->list->item(row, 0)->text() + QLatin1Char(' ') + ui->list->item(row, 1)->text();
-    const QString question
-        = Language::instance()->text(QStringLiteral("System"), QStringLiteral("del_patient")).arg(name);
+    const QString question = Language::systemText("del_patient").arg(name);
     if (!MsgBox::askText(this, question))
         return;
     Database* db = Database::instance();
@@ -272,14 +270,14 @@ void FrmPatmgr::onListDbClick(int, int)
 void FrmPatmgr::onClickedBD(bool checked)
 {
     ui->deBD->setEnabled(checked);
-    findBD = ui->deBD->date().toString(dateFormat);
+    findBD = ui->deBD->date().toString(DateFormats::kDate);
     doQuery();
 }
 
 void FrmPatmgr::onClickedDE(bool checked)
 {
     ui->deDE->setEnabled(checked);
-    findDE = ui->deDE->date().toString(dateFormat);
+    findDE = ui->deDE->date().toString(DateFormats::kDate);
     doQuery();
 }
 
@@ -303,13 +301,13 @@ void FrmPatmgr::onChangedRK(QString s)
 
 void FrmPatmgr::onChangedBD(QDate date)
 {
-    findBD = date.toString(dateFormat);
+    findBD = date.toString(DateFormats::kDate);
     doQuery();
 }
 
 void FrmPatmgr::onChangedDE(QDate date)
 {
-    findDE = date.toString(dateFormat);
+    findDE = date.toString(DateFormats::kDate);
     doQuery();
 }
 

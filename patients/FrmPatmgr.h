@@ -6,6 +6,8 @@
 #include <QVariant>
 #include <QVector>
 
+#include <memory>
+
 struct DbResponser;
 class QAction;
 class QActionGroup;
@@ -56,7 +58,7 @@ private:
     QVariant selectedRowId();
 
     QWidget* opener = nullptr;
-    Ui::FrmPatmgr* ui = nullptr;
+    std::unique_ptr<Ui::FrmPatmgr> ui;
     QString findFN;
     QString findLN;
     QString findBD;

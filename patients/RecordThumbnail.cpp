@@ -1,5 +1,7 @@
 #include "RecordThumbnail.h"
 
+#include "CaptureNames.h"
+
 #include <QCache>
 #include <QDateTime>
 #include <QFileInfo>
@@ -94,21 +96,11 @@ QPixmap RecordThumbnail::picture(const QString& path)
 
 QPixmap RecordThumbnail::video(const QString& path)
 {
-    const QFileInfo companion(path + QLatin1String("-thumbnail.bmp"));
+    const QFileInfo companion(path + CaptureNames::kThumbnailSuffix);
     if (!companion.exists())
         return QPixmap(QLatin1String(videoMark));
     const QString absolute = companion.absoluteFilePath();
     const QString key = QLatin1String("video:") + absolute;
     return QPixmap::fromImage(
         cachedOrMade(key, companion, [&absolute] { return markedThumbnail(absolute); }));
-}
-
-void RecordThumbnail::clearCache()
-{
-    cache().clear();
-}
-
-int RecordThumbnail::cachedCount()
-{
-    return cache().count();
 }

@@ -18,7 +18,4 @@ public:
     static QPixmap picture(const QString& path);
     // The video mark centred on the recording's companion thumbnail, or the mark alone.
     static QPixmap video(const QString& path);
-
-    static void clearCache();
-    static int cachedCount();
 };

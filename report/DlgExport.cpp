@@ -2,6 +2,7 @@
 
 #include "AppSettings.h"
 #include "Database.h"
+#include "DateFormats.h"
 #include "ExamineId.h"
 #include "Language.h"
 #include "MsgBox.h"
@@ -34,7 +35,6 @@ QString askSaveFileName(QWidget* parent, const QString& suggested, const QString
 }
 
 constexpr int PageResolution = 600;
-const QString pdfFolderKey = QStringLiteral("Report/pdfFolder");
 } // namespace
 
 DlgExport::DlgExport(QWidget* parent)
@@ -47,7 +47,7 @@ DlgExport::DlgExport(QWidget* parent)
     QMargins margins = ui->lbJCSJ->contentsMargins();
     margins.setTop(margins.top() + 4);
     ui->lbJCSJ->setContentsMargins(margins);
-    ui->lbHospital->setText(AppSettings().value(QStringLiteral("Hospital/name"), QString()));
+    ui->lbHospital->setText(AppSettings().hospitalName());
     // Long names wrap instead of widening the form beyond the screen.
     ui->lbHospital->setWordWrap(true);
     ui->lvName->setWordWrap(true);
@@ -81,7 +81,7 @@ void DlgExport::setInfo(unsigned long long rowid, const QStringList& paths)
     }
     showPictures(paths);
     m_paths = paths; // the page keeps unloadable entries in their slots
-    ui->lvDate->setText(ReportClock::today().toString(QStringLiteral("yyyy/MM/dd")));
+    ui->lvDate->setText(ReportClock::today().toString(DateFormats::kDate));
     ui->lvExam->setText(ExamineId::next());
 }
 
@@ -125,7 +125,7 @@ void DlgExport::fillPatient(bool ok, DbResponser* response)
     ui->lvSexy->setText(Language::instance()->text(
         QStringLiteral("DlgPatinfo"), male ? QStringLiteral("rbMale") : QStringLiteral("rbFemale")));
     const QDate birthday
-        = QDate::fromString(response->value(QStringLiteral("bday")).toString(), QStringLiteral("yyyy/MM/dd"));
+        = QDate::fromString(response->value(QStringLiteral("bday")).toString(), DateFormats::kDate);
     const int age = ageInYears(birthday, ReportClock::today());
     ui->lvAge->setText(age >= 0 ? QString::asprintf("%d", age) : QString());
     setOutputEnabled(true);
@@ -217,8 +217,7 @@ void DlgExport::reportTooLong(const ReportPage::Field& field)
         name = Language::instance()->text(QStringLiteral("DlgHospital"), QStringLiteral("DlgHospital"));
     if (name.isEmpty()) // the department line has no caption: its beginning names it
         name = QStringLiteral("\u201C") + field.value.left(30) + QStringLiteral("\u2026\u201D");
-    MsgBox::warningText(
-        this, Language::instance()->text(QStringLiteral("System"), QStringLiteral("too_long")).arg(name));
+    MsgBox::warningText(this, Language::systemText("too_long").arg(name));
     if (auto* widget = findChild<QWidget*>(field.source); widget && widget->focusPolicy() != Qt::NoFocus)
         widget->setFocus();
 }
@@ -246,7 +245,7 @@ QString DlgExport::suggestedPdfPath() const
         + ReportClock::today().toString(QStringLiteral("yyyyMMdd")) + QStringLiteral(".pdf");
     // Characters that cannot stand in a file name on common file systems.
     name.replace(QRegularExpression(QStringLiteral("[/\\\\:*?\"<>|]")), QStringLiteral("-"));
-    const QString folder = AppSettings().value(pdfFolderKey, QString());
+    const QString folder = AppSettings().pdfFolder();
     return folder.isEmpty() ? name : QDir(folder).filePath(name);
 }
 
@@ -259,17 +258,15 @@ void DlgExport::onPrintAsPDF(bool)
         return;
     if (QFileInfo(fileName).suffix().isEmpty())
         fileName += QStringLiteral(".pdf");
-    AppSettings().setValue(pdfFolderKey, QFileInfo(fileName).absolutePath());
+    AppSettings().setPdfFolder(QFileInfo(fileName).absolutePath());
     writePdf(fileName);
 }
 
 void DlgExport::writePdf(const QString& fileName)
 {
     // The message names the file, so the operator sees which one could not be written.
-    const auto notWritten = [this, &fileName] {
-        MsgBox::warningText(this,
-            Language::instance()->text(QStringLiteral("System"), QStringLiteral("not_found")).arg(fileName));
-    };
+    const auto notWritten
+        = [this, &fileName] { MsgBox::warningText(this, Language::systemText("not_found").arg(fileName)); };
     QFile file(fileName);
     if (!file.open(QIODevice::WriteOnly)) {
         notWritten();

@@ -13,7 +13,7 @@ DlgHospital::DlgHospital(QWidget* parent)
 {
     ui->setupUi(this);
     setWindowFlags(windowFlags() & ~Qt::WindowContextHelpButtonHint);
-    ui->leName->setText(AppSettings().value(QStringLiteral("Hospital/name"), QString()));
+    ui->leName->setText(AppSettings().hospitalName());
     Language::instance()->translate(this);
     connect(ui->bnOK, &QPushButton::clicked, this, &DlgHospital::onOK);
     connect(ui->bnCancel, &QPushButton::clicked, this, &DlgHospital::reject);
@@ -30,6 +30,6 @@ void DlgHospital::onOK()
         ui->leName->setFocus();
         return;
     }
-    AppSettings().setValue(QStringLiteral("Hospital/name"), name);
+    AppSettings().setHospitalName(name);
     accept();
 }

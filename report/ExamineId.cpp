@@ -4,7 +4,6 @@
 #include "ReportClock.h"
 
 namespace {
-const QString lastIdKey = QStringLiteral("Report/lastExamId");
 const QString dayFormat = QStringLiteral("yyyyMMdd");
 } // namespace
 
@@ -13,11 +12,11 @@ QString ExamineId::next()
     // The last ID handed out is kept in settings.ini: a restart must not hand the same ID to
     // a second report of the day.
     const QString day = ReportClock::today().toString(dayFormat);
-    const QString last = AppSettings().value(lastIdKey, QString());
+    const QString last = AppSettings().lastExamId();
     int number = 1;
     if (last.size() == day.size() + 5 && last.startsWith(day))
         number = last.mid(day.size()).toInt() + 1;
     const QString id = day + QString::asprintf("%05d", number);
-    AppSettings().setValue(lastIdKey, id);
+    AppSettings().setLastExamId(id);
     return id;
 }

@@ -2,6 +2,7 @@
 
 #include "CamGrabber.h"
 #include "CamViewer.h"
+#include "CaptureNames.h"
 #include "SegmentWriter.h"
 
 #include <QElapsedTimer>
@@ -117,7 +118,7 @@ void CamRecorder::run()
             // A file that never got a whole fragment holds nothing: not handed on.
             if (!kept) {
                 QFile::remove(file);
-                QFile::remove(file + QStringLiteral("-thumbnail.bmp"));
+                QFile::remove(file + CaptureNames::kThumbnailSuffix);
                 m_files.removeLast();
             }
             fail(file, kept);
@@ -146,7 +147,7 @@ void CamRecorder::fail(const QString& file, bool kept)
 CamRecorder::SegmentEnd CamRecorder::recordSegment()
 {
     const qint64 segmentMs = m_segmentMs;
-    const QString thumbnailName = m_files.last() + QStringLiteral("-thumbnail.bmp");
+    const QString thumbnailName = m_files.last() + CaptureNames::kThumbnailSuffix;
     QElapsedTimer frameClock;
     QElapsedTimer segmentClock;
     frameClock.start();

@@ -307,9 +307,12 @@ int main(int argc, char** argv)
         }
         Language::instance()->load(QDir::current().absoluteFilePath(file));
     }
-    AppSettings().setValue(QStringLiteral("Hospital/name"), QStringLiteral("St. Anna Hospital"));
-    AppSettings().setValue(QStringLiteral("WMarker/type"), QStringLiteral("0"));
-    AppSettings().setValue(QStringLiteral("WMarker/text"), QStringLiteral("St. Anna Hospital"));
+    {
+        AppSettings settings;
+        settings.setHospitalName(QStringLiteral("St. Anna Hospital"));
+        settings.setTextWatermark(true);
+        settings.setWatermarkText(QStringLiteral("St. Anna Hospital"));
+    }
     plugCamera("testsrc2=size=1280x720:rate=30,realtime");
     // Run with the V4L2 camera emulator preloaded, the tour's camera is an emulated UVC camera
     // read through FFmpeg's V4L2 input, as a real one is.
