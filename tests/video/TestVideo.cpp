@@ -402,15 +402,6 @@ private slots:
         QCOMPARE(info.keyFrames.size(), (camera.written + 29) / 30);
     }
 
-    void aRecordingHasATenthSizeThumbnail()
-    {
-        Camera camera("1920x1080");
-        QVERIFY(camera.recorder.start(&camera.viewer, "rec.mp4"));
-        QTRY_VERIFY_WITH_TIMEOUT(camera.written >= 1, 5000);
-        camera.recorder.stop();
-        QCOMPARE(bmpSize("rec.mp4-thumbnail.bmp"), QSize(192, 108));
-    }
-
     void recordingPlaysForAsLongAsItTook_data()
     {
         QTest::addColumn<QByteArray>("source");
