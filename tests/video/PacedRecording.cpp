@@ -35,6 +35,16 @@ PacedRecording PacedRecording::record(CamGrabber& grabber, const QString& file)
     return result;
 }
 
+bool PacedRecording::playsAsLongAsItTook() const
+{
+    return qAbs(playsSeconds - tookSeconds) <= 0.05 * tookSeconds;
+}
+
+QString PacedRecording::timing() const
+{
+    return QStringLiteral("took %1 s, plays %2 s").arg(tookSeconds).arg(playsSeconds);
+}
+
 double mp4Duration(const QString& path)
 {
     QProcess probe;

@@ -13,6 +13,10 @@ struct PacedRecording {
 
     // Records about four seconds into file.
     static PacedRecording record(CamGrabber& grabber, const QString& file);
+    // The file plays for as long as the recording took, within 5 %.
+    bool playsAsLongAsItTook() const;
+    // "took 4.1 s, plays 4.0 s", for a failure message.
+    QString timing() const;
 };
 
 // How long a recording plays, as ffprobe reads it; 0 when it cannot be read.
