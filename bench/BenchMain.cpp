@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <memory>
 
 std::vector<Scenario>& scenarios()
 {
@@ -31,7 +32,10 @@ double percentile(std::vector<double> v, double p)
     return v[lo] + (v[hi] - v[lo]) * (rank - double(lo));
 }
 
-double median(std::vector<double> v) { return percentile(std::move(v), 0.5); }
+double median(std::vector<double> v)
+{
+    return percentile(std::move(v), 0.5);
+}
 
 QString optionValue(const QStringList& args, const QString& option, const QString& fallback)
 {
@@ -54,6 +58,11 @@ int main(int argc, char** argv)
             QStringList args;
             for (int i = 2; i < argc; ++i)
                 args << QString::fromLocal8Bit(argv[i]);
+            // Only the program's name: the scenario's options are not Qt's to interpret.
+            int appArgc = 1;
+            const std::unique_ptr<QCoreApplication> app = s.app == ScenarioApp::Widgets
+                ? std::make_unique<QApplication>(appArgc, argv)
+                : std::make_unique<QCoreApplication>(appArgc, argv);
             return s.run(args);
         }
     }

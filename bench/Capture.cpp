@@ -112,10 +112,10 @@ int runDeviceCapture(const QByteArray& node, int frames)
     std::vector<double> takeMs;
     QElapsedTimer running;
     running.start();
-    while (int(takeMs.size()) < frames && !grabber.isFinished()) {
+    while (int(takeMs.size()) < frames && grabber.isReading()) {
         QElapsedTimer clock;
         clock.start();
-        ffmpeg::FramePtr frame(grabber.takeFrame());
+        const ffmpeg::FramePtr frame = grabber.takeFrame();
         const double ms = double(clock.nsecsElapsed()) / 1e6;
         if (frame)
             takeMs.push_back(ms);
@@ -133,10 +133,6 @@ int runDeviceCapture(const QByteArray& node, int frames)
 
 int runCapture(const QStringList& args)
 {
-    int argc = 1;
-    char name[] = "karvex-bench";
-    char* argv[] = { name, nullptr };
-    QCoreApplication app(argc, argv);
     const int frames = bench::optionValue(args, QStringLiteral("--frames"), QStringLiteral("200")).toInt();
     const QString device = bench::optionValue(args, QStringLiteral("--device"));
     if (!device.isEmpty())
@@ -174,12 +170,12 @@ int runCapture(const QStringList& args)
             referenceMs.push_back(ms);
     };
     bool bareFirst = false;
-    while (int(grabberMs.size()) < frames && !grabber.isFinished()) {
+    while (int(grabberMs.size()) < frames && grabber.isReading()) {
         if (bareFirst)
             decodeBare();
-        AVFrame* frame = nullptr;
+        ffmpeg::FramePtr frame;
         double ms = 0;
-        while (!frame && !grabber.isFinished()) {
+        while (!frame && grabber.isReading()) {
             QElapsedTimer clock;
             clock.start();
             frame = grabber.takeFrame();
@@ -190,7 +186,7 @@ int runCapture(const QStringList& args)
         if (!frame)
             break;
         grabberMs.push_back(ms);
-        av_frame_free(&frame);
+        frame.reset();
         if (!bareFirst)
             decodeBare();
         bareFirst = !bareFirst;
@@ -208,4 +204,5 @@ int runCapture(const QStringList& args)
 }
 } // namespace
 
-KARVEX_SCENARIO(capture, "capture [--clip FILE | --device NODE] [--frames N]", runCapture);
+KARVEX_SCENARIO(
+    capture, ScenarioApp::Console, "capture [--clip FILE | --device NODE] [--frames N]", runCapture);

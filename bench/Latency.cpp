@@ -25,10 +25,6 @@ constexpr int kWarmUpFrames = 30;
 
 int runLatency(const QStringList& args)
 {
-    int argc = 1;
-    char name[] = "karvex-bench";
-    char* argv[] = { name, nullptr };
-    QApplication app(argc, argv);
     const int frames
         = qMax(300, bench::optionValue(args, QStringLiteral("--frames"), QStringLiteral("300")).toInt());
     const QStringList size
@@ -68,15 +64,15 @@ int runLatency(const QStringList& args)
         if (++presented > kWarmUpFrames && stored >= 0)
             latencyMs.push_back(double(now - stored) / 1e6);
         if (int(latencyMs.size()) >= frames)
-            app.quit();
+            QCoreApplication::quit();
     });
     if (!grabber.openInput("lavfi", "testsrc2=size=1920x1080:rate=30,loop=loop=-1:size=30,realtime")) {
         std::fprintf(stderr, "latency: cannot open the test source\n");
         return 1;
     }
     viewer.setGrabber(&grabber);
-    QTimer::singleShot(60000 + frames * 100, &app, &QApplication::quit);
-    app.exec();
+    QTimer::singleShot(60000 + frames * 100, qApp, &QCoreApplication::quit);
+    QCoreApplication::exec();
     viewer.setGrabber(nullptr);
     grabber.close();
 
@@ -93,4 +89,4 @@ int runLatency(const QStringList& args)
 }
 } // namespace
 
-KARVEX_SCENARIO(latency, "latency [--frames N] [--size WxH]", runLatency);
+KARVEX_SCENARIO(latency, ScenarioApp::Widgets, "latency [--frames N] [--size WxH]", runLatency);

@@ -129,10 +129,6 @@ void press(QWidget* target, int key, const QString& text)
 
 int runPatients(const QStringList& args)
 {
-    int argc = 1;
-    char name[] = "karvex-bench";
-    char* argv[] = { name, nullptr };
-    QApplication app(argc, argv);
     const int patients = qMax(1, bench::optionValue(args, QStringLiteral("--patients"), "10000").toInt());
     const int records = qMax(0, bench::optionValue(args, QStringLiteral("--records"), "100000").toInt());
     const int holdSeconds = bench::optionValue(args, QStringLiteral("--hold"), "0").toInt();
@@ -175,7 +171,7 @@ int runPatients(const QStringList& args)
 
     if (holdSeconds > 0) {
         QTimer::singleShot(holdSeconds * 1000, window, &QWidget::close);
-        app.exec();
+        QCoreApplication::exec();
     } else {
         window->close();
     }
@@ -184,4 +180,5 @@ int runPatients(const QStringList& args)
 
 } // namespace
 
-KARVEX_SCENARIO(patients, "patients [--patients N] [--records M] [--hold SECONDS]", runPatients);
+KARVEX_SCENARIO(
+    patients, ScenarioApp::Widgets, "patients [--patients N] [--records M] [--hold SECONDS]", runPatients);

@@ -43,10 +43,6 @@ int packetsIn(const QString& path)
 
 int runRecord(const QStringList& args)
 {
-    int argc = 1;
-    char name[] = "karvex-bench";
-    char* argv[] = { name, nullptr };
-    QApplication app(argc, argv);
     av_log_set_level(AV_LOG_ERROR);
     const double seconds
         = bench::optionValue(args, QStringLiteral("--seconds"), QStringLiteral("20")).toDouble();
@@ -86,19 +82,19 @@ int runRecord(const QStringList& args)
 
     QStringList files;
     // Recording starts once the view shows pictures, as an operator would press Record.
-    QTimer::singleShot(1000, &app, [&] {
+    QTimer::singleShot(1000, qApp, [&] {
         recording = recorder.start(&viewer, out + QStringLiteral("/record.mp4"));
         if (!recording) {
-            app.exit(1);
+            QCoreApplication::exit(1);
             return;
         }
-        QTimer::singleShot(int(seconds * 1000), &app, [&] {
+        QTimer::singleShot(int(seconds * 1000), qApp, [&] {
             files = recorder.stop();
             recording = false;
-            app.quit();
+            QCoreApplication::quit();
         });
     });
-    const int status = app.exec();
+    const int status = QCoreApplication::exec();
     viewer.setGrabber(nullptr);
     grabber.close();
     if (status != 0) {
@@ -121,4 +117,5 @@ int runRecord(const QStringList& args)
 }
 } // namespace
 
-KARVEX_SCENARIO(record, "record [--clip FILE] [--seconds S] [--segment-seconds N] [--out DIR]", runRecord);
+KARVEX_SCENARIO(record, ScenarioApp::Widgets,
+    "record [--clip FILE] [--seconds S] [--segment-seconds N] [--out DIR]", runRecord);

@@ -109,10 +109,6 @@ int run(const QStringList& args)
         = bench::optionValue(args, QStringLiteral("--pictures"), QStringLiteral("200")).toInt();
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
-    int argc = 1;
-    char name[] = "karvex-bench";
-    char* argv[] = { name, nullptr };
-    QApplication app(argc, argv);
     karvexInitResources();
     QTemporaryDir work(QDir::temp().absoluteFilePath(QStringLiteral("karvex-records-XXXXXX")));
     QDir::setCurrent(work.path());
@@ -147,5 +143,5 @@ int run(const QStringList& args)
 }
 } // namespace
 
-KARVEX_SCENARIO(
-    records, "records [--pictures N]   reload of a patient's records list (default 200 1080p pictures)", run);
+KARVEX_SCENARIO(records, ScenarioApp::Widgets,
+    "records [--pictures N]   reload of a patient's records list (default 200 1080p pictures)", run);

@@ -82,10 +82,6 @@ void fill(DlgExport& dialog, const char* name, const QString& text)
 
 int runReport(const QStringList& args)
 {
-    int argc = 1;
-    char name[] = "karvex-bench";
-    char* argv[] = { name, nullptr };
-    QApplication app(argc, argv);
 
     QString out = bench::optionValue(args, QStringLiteral("--out"));
     if (!out.isEmpty())
@@ -143,4 +139,4 @@ int runReport(const QStringList& args)
 
 } // namespace
 
-KARVEX_SCENARIO(report, "report [--out FILE]", runReport);
+KARVEX_SCENARIO(report, ScenarioApp::Widgets, "report [--out FILE]", runReport);

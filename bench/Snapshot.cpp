@@ -23,10 +23,6 @@ extern "C" {
 namespace {
 int runSnapshot(const QStringList& args)
 {
-    int argc = 1;
-    char name[] = "karvex-bench";
-    char* argv[] = { name, nullptr };
-    QApplication app(argc, argv);
     av_log_set_level(AV_LOG_ERROR);
     const int count
         = qMax(1, bench::optionValue(args, QStringLiteral("--count"), QStringLiteral("30")).toInt());
@@ -44,7 +40,7 @@ int runSnapshot(const QStringList& args)
     int failed = 0;
     // Right after a picture was shown, as a key press between two display ticks.
     viewer.setPresentHook([&](const AVFrame*) {
-        QTimer::singleShot(0, &app, [&] {
+        QTimer::singleShot(0, qApp, [&] {
             if (int(snapshotMs.size()) >= count)
                 return;
             const QString file = scratch.path() + QStringLiteral("/snap%1.bmp").arg(snapshotMs.size());
@@ -55,13 +51,13 @@ int runSnapshot(const QStringList& args)
             if (saved)
                 snapshotMs.push_back(ms);
             else if (++failed > count)
-                app.exit(1);
+                QCoreApplication::exit(1);
             if (int(snapshotMs.size()) >= count)
-                app.quit();
+                QCoreApplication::quit();
         });
     });
     viewer.setGrabber(&grabber);
-    const int status = app.exec();
+    const int status = QCoreApplication::exec();
     const int width = viewer.sourceWidth();
     const int height = viewer.sourceHeight();
     viewer.setGrabber(nullptr);
@@ -77,4 +73,4 @@ int runSnapshot(const QStringList& args)
 }
 } // namespace
 
-KARVEX_SCENARIO(snapshot, "snapshot [--clip FILE] [--count N]", runSnapshot);
+KARVEX_SCENARIO(snapshot, ScenarioApp::Widgets, "snapshot [--clip FILE] [--count N]", runSnapshot);

@@ -56,11 +56,6 @@ double timeOneStart(const QString& program, const QString& workDir, StartupDispl
 
 int runStartup(const QStringList& args)
 {
-    static int argc = 1;
-    static char name[] = "karvex-bench";
-    static char* argv[] = { name, nullptr };
-    QCoreApplication app(argc, argv);
-
     const QString binDir = QCoreApplication::applicationDirPath();
     const QString program
         = bench::optionValue(args, QStringLiteral("--program"), binDir + QStringLiteral("/karvex"));
@@ -96,4 +91,5 @@ int runStartup(const QStringList& args)
 }
 } // namespace
 
-KARVEX_SCENARIO(startup, "startup [--runs N] [--program PATH] [--language DIR]", runStartup);
+KARVEX_SCENARIO(
+    startup, ScenarioApp::Console, "startup [--runs N] [--program PATH] [--language DIR]", runStartup);

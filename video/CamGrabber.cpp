@@ -3,7 +3,6 @@
 #include "CaptureFormatChoice.h"
 #include "V4l2FormatReader.h"
 
-#include <QElapsedTimer>
 #include <QMutexLocker>
 
 #include <cstring>
@@ -105,8 +104,12 @@ bool CamGrabber::openStream(const AVInputFormat* format, const char* url, const 
     AVFormatContext* raw = avformat_alloc_context();
     if (!raw)
         return false;
-    // Reads return EAGAIN instead of waiting inside the device, so close is never stuck.
+    // Reads return EAGAIN instead of waiting inside the device, and any wait FFmpeg does
+    // itself ends once close asks, so close is never stuck.
     raw->flags |= AVFMT_FLAG_NONBLOCK;
+    m_stopRequested = false;
+    raw->interrupt_callback.callback = &CamGrabber::interruptRead;
+    raw->interrupt_callback.opaque = this;
     if (!format) {
         avformat_free_context(raw);
         return false;
@@ -181,19 +184,23 @@ bool CamGrabber::openStream(const AVInputFormat* format, const char* url, const 
     m_grabError = false;
     m_openError = 0;
     m_open = true;
-    start();
+    m_thread.start([this] { readPackets(); }, QThread::HighestPriority);
     return true;
 }
 
-void CamGrabber::run()
+int CamGrabber::interruptRead(void* grabber)
 {
-    setPriority(QThread::HighestPriority);
+    return static_cast<CamGrabber*>(grabber)->m_stopRequested ? 1 : 0;
+}
+
+void CamGrabber::readPackets()
+{
     int failures = 0;
-    while (m_open) {
+    while (!m_stopRequested) {
         ffmpeg::PacketPtr packet(av_packet_alloc());
         if (!packet || av_read_frame(m_input.get(), packet.get()) < 0) {
             packet.reset();
-            msleep(kRetrySleepMs);
+            QThread::msleep(kRetrySleepMs);
             if (++failures > kMaxFailedReads) {
                 m_grabError = true;
                 return;
@@ -214,11 +221,11 @@ void CamGrabber::run()
             if (m_packetStoredHook)
                 m_packetStoredHook(pts);
         }
-        msleep(kStoredSleepMs);
+        QThread::msleep(kStoredSleepMs);
     }
 }
 
-AVFrame* CamGrabber::takeFrame()
+ffmpeg::FramePtr CamGrabber::takeFrame()
 {
     // Held for the whole decode: the capture thread waits before storing the next packet.
     QMutexLocker locker(&m_lock);
@@ -228,7 +235,7 @@ AVFrame* CamGrabber::takeFrame()
     return decode(packet.get());
 }
 
-AVFrame* CamGrabber::decode(AVPacket* packet)
+ffmpeg::FramePtr CamGrabber::decode(AVPacket* packet)
 {
     ffmpeg::FramePtr source(av_frame_alloc());
     if (!source)
@@ -268,7 +275,7 @@ AVFrame* CamGrabber::decode(AVPacket* packet)
     output->pts = captured != AV_NOPTS_VALUE && m_timeBaseNum > 0 ? av_rescale_q(captured,
                       AVRational { m_timeBaseNum, m_timeBaseDen }, AVRational { 1, kCaptureTimeBase })
                                                                   : av_gettime_relative();
-    return output.release();
+    return output;
 }
 
 void CamGrabber::close()
@@ -276,18 +283,12 @@ void CamGrabber::close()
     if (!m_open)
         return;
     m_open = false;
-    QElapsedTimer waited;
-    waited.start();
-    while (!isFinished()) {
-        msleep(5);
-        if (waited.elapsed() > kTerminateAfterMs) {
-            terminate();
-            wait();
-            break;
-        }
-    }
-    // isFinished can turn true a moment before the thread is fully done.
-    wait();
+    m_stopRequested = true;
+    // The loop sees the flag within one pause and FFmpeg's own waits end through the
+    // interrupt callback; only a driver stuck inside a read (which no flag reaches) keeps
+    // the thread past the deadline, and only then is it ended by force.
+    if (!m_thread.join(QDeadlineTimer(kTerminateAfterMs)))
+        m_thread.terminate();
 
     QMutexLocker locker(&m_lock);
     m_packet.reset();
@@ -319,6 +320,11 @@ CaptureFormats CamGrabber::offeredFormats() const
 CaptureFormat CamGrabber::format() const
 {
     return m_open ? m_format : CaptureFormat();
+}
+
+bool CamGrabber::isReading() const
+{
+    return m_thread.isRunning();
 }
 
 bool CamGrabber::takeGrabError()

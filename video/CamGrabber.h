@@ -2,11 +2,11 @@
 
 #include "CaptureFormat.h"
 #include "FfmpegPtr.h"
+#include "WorkerThread.h"
 
 #include <QByteArray>
 #include <QMutex>
 #include <QPair>
-#include <QThread>
 
 #include <atomic>
 #include <functional>
@@ -16,11 +16,13 @@ struct AVInputFormat;
 // One USB camera read through FFmpeg's V4L2 input: packets are read on a thread of its own
 // into a one-packet slot; takeFrame decodes the newest one to YUV420P at the camera's size.
 // Each frame's pts is the time its picture was captured, in microseconds (kCaptureTimeBase).
-class CamGrabber : public QThread
+class CamGrabber
 {
 public:
     CamGrabber();
-    ~CamGrabber() override;
+    ~CamGrabber();
+    CamGrabber(const CamGrabber&) = delete;
+    CamGrabber& operator=(const CamGrabber&) = delete;
 
     static constexpr int kCaptureTimeBase = 1000000;
 
@@ -40,8 +42,11 @@ public:
     // format it was opened in (invalid when opened without asking for one).
     CaptureFormats offeredFormats() const;
     CaptureFormat format() const;
-    // The newest packet decoded to a YUV420P frame the caller owns (av_frame_free), or null.
-    AVFrame* takeFrame();
+    // The newest packet decoded to a YUV420P frame, or null.
+    ffmpeg::FramePtr takeFrame();
+    // The capture thread is reading: false before open, after close and once it gave up on
+    // a camera that delivers nothing (see takeGrabError) or an input that ended.
+    bool isReading() const;
     // The grab error flag, cleared by this call.
     bool takeGrabError();
     // Why the last open failed, as FFmpeg gave it (AVERROR(EBUSY), AVERROR(EACCES), ...);
@@ -60,14 +65,22 @@ public:
     using PacketStoredHook = std::function<void(qint64 pts)>;
     void setPacketStoredHook(PacketStoredHook hook);
 
-protected:
-    void run() override;
-
 private:
     bool openStream(const AVInputFormat* format, const char* url, const CaptureFormat& captureFormat);
-    AVFrame* decode(AVPacket* packet);
+    // The capture thread's work: reads packets into the slot until close or until the
+    // camera is gone.
+    void readPackets();
+    ffmpeg::FramePtr decode(AVPacket* packet);
+    // FFmpeg's interrupt callback: a blocking read or open returns early once close asked.
+    static int interruptRead(void* grabber);
 
+    // Guards the packet slot and the decode state (m_packet, m_decoder, m_scaler,
+    // m_scalerInput) and the call of the packet hook. Lock order: the recorder's lock, then
+    // the view's, then this one; it is never held while another is taken.
     QMutex m_lock;
+    WorkerThread m_thread;
+    // Set by close before it joins the capture thread; read by the loop and by FFmpeg.
+    std::atomic<bool> m_stopRequested { false };
     std::atomic<bool> m_grabError { false };
     std::atomic<bool> m_open { false };
     int m_openError = 0;

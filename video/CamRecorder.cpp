@@ -10,6 +10,7 @@
 #include <QFileInfo>
 #include <QImage>
 #include <QMutexLocker>
+#include <QThread>
 
 extern "C" {
 #include <libavutil/frame.h>
@@ -23,7 +24,10 @@ namespace {
 constexpr qint64 MsPerMinute = 60000;
 constexpr int NoFrameSleepMs = 3;
 constexpr int FailedEncodeSleepMs = 3;
-constexpr int StopPollMs = 5;
+// Finishing a segment only writes its last fragment; a stop that takes longer than this
+// is waited out still (ending the thread by force would leave the file unreadable), with a
+// warning.
+constexpr qint64 StopWarningMs = 10000;
 // The recording thread sleeps off what one pass took beyond this...
 constexpr qint64 PacingMs = 25;
 // ...but never more than one camera frame interval allows: the time spent waiting for a
@@ -97,12 +101,12 @@ bool CamRecorder::openFile(const QString& fileName, bool continuation)
     m_files.append(fileName);
     if (!continuation) {
         m_viewer->setRecording(true);
-        QThread::start();
+        m_thread.start([this] { recordSegments(); });
     }
     return true;
 }
 
-void CamRecorder::run()
+void CamRecorder::recordSegments()
 {
     for (;;) {
         const SegmentEnd end = recordSegment();
@@ -160,9 +164,9 @@ CamRecorder::SegmentEnd CamRecorder::recordSegment()
     SegmentEnd end = SegmentEnd::Stopped;
 
     while (m_running) {
-        ffmpeg::FramePtr frame(m_viewer->takeLastFrame());
+        ffmpeg::FramePtr frame = m_viewer->takeLastFrame();
         if (!frame) {
-            msleep(NoFrameSleepMs);
+            QThread::msleep(NoFrameSleepMs);
             continue;
         }
         if (!thumbnailDone)
@@ -186,7 +190,7 @@ CamRecorder::SegmentEnd CamRecorder::recordSegment()
                 return SegmentEnd::WriteFailed;
             thumbnailDone = true;
             frame.reset();
-            msleep(FailedEncodeSleepMs);
+            QThread::msleep(FailedEncodeSleepMs);
             continue;
         }
         const qint64 encodeNs = encodeClock.nsecsElapsed();
@@ -200,7 +204,7 @@ CamRecorder::SegmentEnd CamRecorder::recordSegment()
 
         const qint64 excessMs = frameClock.elapsed() - PacingMs;
         if (excessMs > 0)
-            msleep(std::min(excessMs, MaxPacingSleepMs));
+            QThread::msleep(std::min(excessMs, MaxPacingSleepMs));
         frameClock.start();
 
         if (segmentMs != 0 && segmentClock.elapsed() > segmentMs) {
@@ -218,8 +222,10 @@ QStringList CamRecorder::stop()
         return {};
     m_running = false;
     m_viewer->setRecording(false);
-    while (!isFinished())
-        msleep(StopPollMs);
+    if (!m_thread.join(QDeadlineTimer(StopWarningMs))) {
+        qWarning("Recording is slow to finish its file; waiting for it");
+        m_thread.join();
+    }
     m_failed = false;
     QStringList existing;
     for (const QString& file : qAsConst(m_files)) {
@@ -236,14 +242,14 @@ bool CamRecorder::snapshot(CamViewer* viewer, const QString& fileName)
     ffmpeg::FramePtr frame;
     // After a failed write or roll-over the thread has ended and no frame is encoded any
     // more: the view is the source again.
-    if (m_running && isRunning()) {
+    if (m_running && m_thread.isRunning()) {
         QMutexLocker locker(&m_lock);
         frame = std::move(m_lastEncoded);
     } else {
         for (int i = 0; i < SnapshotTries && !frame; ++i) {
-            frame.reset(viewer->takeLastFrame());
+            frame = viewer->takeLastFrame();
             if (!frame)
-                usleep(SnapshotRetrySleepUs);
+                QThread::usleep(SnapshotRetrySleepUs);
         }
     }
     if (!frame)

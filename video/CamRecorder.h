@@ -1,11 +1,12 @@
 #pragma once
 
 #include "FfmpegPtr.h"
+#include "WorkerThread.h"
 
 #include <QMutex>
+#include <QObject>
 #include <QString>
 #include <QStringList>
-#include <QThread>
 
 #include <atomic>
 #include <functional>
@@ -17,7 +18,7 @@ class SegmentWriter;
 
 // Records the view's frames as H.264 in fragmented MP4 segments (with thumbnails) on a
 // thread of its own, and writes full-size snapshots on the caller's thread.
-class CamRecorder : public QThread
+class CamRecorder : public QObject
 {
     Q_OBJECT
 public:
@@ -51,11 +52,10 @@ signals:
     // could not be started; `kept` says whether it holds pictures that play.
     void writeFailed(const QString& file, bool kept);
 
-protected:
-    void run() override;
-
 private:
     enum class SegmentEnd { Stopped, RollOver, WriteFailed };
+    // The recording thread's work: one segment after another until stop or a failed write.
+    void recordSegments();
     bool openFile(const QString& fileName, bool continuation);
     // Feeds the open segment until stop, until its time is up or until a write fails.
     SegmentEnd recordSegment();
@@ -71,8 +71,11 @@ private:
     QStringList m_files;
     CamViewer* m_viewer = nullptr;
     std::unique_ptr<SegmentWriter> m_writer;
-    // Guards the last encoded frame; held while a segment is closed and the next opened.
+    // Guards the last encoded frame (m_lastEncoded); held as well from closing one segment
+    // until the next is open. Lock order: this one, then the view's, then the grabber's.
     QMutex m_lock;
     ffmpeg::FramePtr m_lastEncoded;
     FrameObserver m_frameObserver;
+    // Declared last: destroyed (and so joined) before anything the thread works on.
+    WorkerThread m_thread;
 };

@@ -215,7 +215,7 @@ void CamViewer::onTimerDisplay()
     QMutexLocker locker(&m_lock);
     if (!m_grabber)
         return;
-    ffmpeg::FramePtr frame(m_grabber->takeFrame());
+    ffmpeg::FramePtr frame = m_grabber->takeFrame();
     if (!frame)
         return;
     drawFrame(frame.get());
@@ -465,10 +465,10 @@ int CamViewer::sourceHeight()
     return m_grabber ? m_grabber->height() : 0;
 }
 
-AVFrame* CamViewer::takeLastFrame()
+ffmpeg::FramePtr CamViewer::takeLastFrame()
 {
     QMutexLocker locker(&m_lock);
-    return m_lastFrame.release();
+    return std::move(m_lastFrame);
 }
 
 // The widget's size in device pixels, the unit SDL draws in (the same as its logical size
@@ -479,26 +479,6 @@ QSize CamViewer::pixelSize() const
     return QSize(qRound(width() * ratio), qRound(height() * ratio));
 }
 
-double CamViewer::zoom() const
-{
-    return m_zoom;
-}
-int CamViewer::displayWidth() const
-{
-    return m_displayWidth;
-}
-int CamViewer::displayHeight() const
-{
-    return m_displayHeight;
-}
-double CamViewer::rotation() const
-{
-    return m_rotation;
-}
-int CamViewer::flip() const
-{
-    return m_flip;
-}
 bool CamViewer::isFrozen() const
 {
     return m_frozen;

@@ -50,15 +50,10 @@ public:
 
     int sourceWidth();
     int sourceHeight();
-    // The frame drawn last; the caller owns it (av_frame_free). Null when already taken.
-    AVFrame* takeLastFrame();
+    // The frame drawn last, handed over; null when already taken.
+    ffmpeg::FramePtr takeLastFrame();
 
     // Read-only state for tests and the window.
-    double zoom() const;
-    int displayWidth() const;
-    int displayHeight() const;
-    double rotation() const;
-    int flip() const;
     bool isFrozen() const;
     bool isRecordingIndicatorOn() const;
     // "%02d:%02d:%02d" of elapsed milliseconds (hours not limited to two digits).
@@ -106,6 +101,9 @@ private:
     sdl::TexturePtr imageTexture(const QString& path);
     sdl::TexturePtr argbTexture(const QImage& image);
 
+    // Guards the grabber pointer, the last frame and the SDL renderer with its textures
+    // (recursive: drawing re-enters through fitToWidget). Lock order: the recorder's lock,
+    // then this one, then the grabber's.
     QRecursiveMutex m_lock;
     QTimer m_displayTimer;
     ffmpeg::FramePtr m_lastFrame;

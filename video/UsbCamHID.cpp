@@ -14,8 +14,6 @@ constexpr int PollIntervalMs = 10;
 UsbCamHID::UsbCamHID(QObject* parent)
     : QObject(parent)
 {
-    // A failed init only means the enumeration finds nothing later.
-    hid_init();
     connect(&m_pollTimer, &QTimer::timeout, this, &UsbCamHID::onTimeRead);
     m_pollTimer.start(PollIntervalMs);
 }
@@ -23,53 +21,45 @@ UsbCamHID::UsbCamHID(QObject* parent)
 UsbCamHID::~UsbCamHID()
 {
     QMutexLocker locker(&m_lock);
-    closeAll();
+    m_devices.clear();
     m_pollTimer.disconnect();
     m_pollTimer.stop();
-    hid_exit();
-}
-
-void UsbCamHID::closeAll()
-{
-    for (hid_device* device : qAsConst(m_devices))
-        hid_close(device);
-    m_devices.clear();
 }
 
 unsigned short UsbCamHID::openDevices()
 {
     QMutexLocker locker(&m_lock);
-    closeAll();
+    m_devices.clear();
 
     unsigned short release = 0;
-    hid_device_info* all = hid_enumerate(0, 0);
-    for (const hid_device_info* info = all; info; info = info->next) {
+    const hid::DeviceInfoListPtr all(hid_enumerate(0, 0));
+    for (const hid_device_info* info = all.get(); info; info = info->next) {
         if (info->vendor_id != CameraVendorId || info->product_id != CameraProductId || !info->path)
             continue;
-        hid_device* device = hid_open_path(info->path);
+        hid::DevicePtr device(hid_open_path(info->path));
         if (!device)
             continue;
         release = info->release_number;
-        hid_set_nonblocking(device, 1);
+        hid_set_nonblocking(device.get(), 1);
         // hidraw lists an interface once per usage, so a path can come again: keep one
-        // handle per path, otherwise the older one leaks and every key arrives twice.
-        const QByteArray path(info->path);
-        if (hid_device* previous = m_devices.value(path))
-            hid_close(previous);
-        m_devices.insert(path, device);
+        // handle per path (the older one is closed), otherwise every key arrives twice.
+        m_devices[QByteArray(info->path)] = std::move(device);
     }
-    hid_free_enumeration(all);
     return release;
 }
 
 void UsbCamHID::onTimeRead()
 {
     QMutexLocker locker(&m_lock);
-    const QList<QByteArray> paths = m_devices.keys();
-    for (const QByteArray& path : paths) {
-        hid_device* device = m_devices.value(path);
-        if (!device)
+    // By path, not by iterator: a slot of btnClicked may rescan and so replace the map.
+    QList<QByteArray> paths;
+    for (const auto& entry : m_devices)
+        paths << entry.first;
+    for (const QByteArray& path : qAsConst(paths)) {
+        const auto found = m_devices.find(path);
+        if (found == m_devices.end() || !found->second)
             continue;
+        hid_device* device = found->second.get();
         unsigned char key = 0;
         if (hid_read(device, &key, 1) <= 0)
             continue;

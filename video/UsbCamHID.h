@@ -1,12 +1,13 @@
 #pragma once
 
+#include "HidPtr.h"
+
 #include <QByteArray>
-#include <QMap>
 #include <QObject>
 #include <QRecursiveMutex>
 #include <QTimer>
 
-typedef struct hid_device_ hid_device;
+#include <map>
 
 // The camera's key interface: every matching HID interface (vendor 0x3F1C, product 0x5501)
 // is opened and polled every 10 ms; key letters become btnClicked ids 1, 2 and 3.
@@ -28,11 +29,12 @@ private slots:
     void onTimeRead();
 
 private:
-    void closeAll();
-
+    // First member: hidapi is shut down only after every device below was closed.
+    hid::Library m_library;
     QTimer m_pollTimer;
-    // Keeps a poll and a rescan from interleaving; btnClicked is emitted with it held.
+    // Guards m_devices: keeps a poll and a rescan from interleaving. btnClicked is emitted
+    // with it held (recursive: a slot may rescan).
     QRecursiveMutex m_lock;
-    // Device path → open handle, owned.
-    QMap<QByteArray, hid_device*> m_devices;
+    // Device path → open handle.
+    std::map<QByteArray, hid::DevicePtr> m_devices;
 };

@@ -1,5 +1,6 @@
 // The camera emulator as FFmpeg's real V4L2 input and plain ioctl callers see it.
 #include "FakeV4l2Camera.h"
+#include "FfmpegPtr.h"
 #include "TestSupport.h"
 #include "V4l2Controls.h"
 
@@ -29,23 +30,8 @@ namespace {
 
 const char* const kNode = "/dev/video7";
 
-struct InputDeleter {
-    void operator()(AVFormatContext* c) const { avformat_close_input(&c); }
-};
-struct CodecDeleter {
-    void operator()(AVCodecContext* c) const { avcodec_free_context(&c); }
-};
-struct PacketDeleter {
-    void operator()(AVPacket* p) const { av_packet_free(&p); }
-};
-struct FrameDeleter {
-    void operator()(AVFrame* f) const { av_frame_free(&f); }
-};
-struct ScaleDeleter {
-    void operator()(SwsContext* s) const { sws_freeContext(s); }
-};
-using Input = std::unique_ptr<AVFormatContext, InputDeleter>;
-using Packet = std::unique_ptr<AVPacket, PacketDeleter>;
+using Input = ffmpeg::InputContextPtr;
+using Packet = ffmpeg::PacketPtr;
 
 // Opens the node through FFmpeg's V4L2 input; options as "key", "value" pairs.
 Input openInput(const QStringList& options)
@@ -63,20 +49,18 @@ Input openInput(const QStringList& options)
 QImage readPicture(AVFormatContext* input)
 {
     const AVCodecParameters* parameters = input->streams[0]->codecpar;
-    std::unique_ptr<AVCodecContext, CodecDeleter> decoder(
-        avcodec_alloc_context3(avcodec_find_decoder(parameters->codec_id)));
+    ffmpeg::CodecContextPtr decoder(avcodec_alloc_context3(avcodec_find_decoder(parameters->codec_id)));
     avcodec_parameters_to_context(decoder.get(), parameters);
     if (avcodec_open2(decoder.get(), decoder->codec, nullptr) < 0)
         return {};
     Packet packet(av_packet_alloc());
-    std::unique_ptr<AVFrame, FrameDeleter> frame(av_frame_alloc());
+    ffmpeg::FramePtr frame(av_frame_alloc());
     if (av_read_frame(input, packet.get()) < 0 || avcodec_send_packet(decoder.get(), packet.get()) < 0
         || avcodec_receive_frame(decoder.get(), frame.get()) < 0)
         return {};
     QImage image(frame->width, frame->height, QImage::Format_RGB888);
-    std::unique_ptr<SwsContext, ScaleDeleter> scale(
-        sws_getContext(frame->width, frame->height, AVPixelFormat(frame->format), frame->width, frame->height,
-            AV_PIX_FMT_RGB24, SWS_POINT, nullptr, nullptr, nullptr));
+    ffmpeg::SwsContextPtr scale(sws_getContext(frame->width, frame->height, AVPixelFormat(frame->format),
+        frame->width, frame->height, AV_PIX_FMT_RGB24, SWS_POINT, nullptr, nullptr, nullptr));
     uint8_t* planes[1] = { image.bits() };
     const int strides[1] = { int(image.bytesPerLine()) };
     sws_scale(scale.get(), frame->data, frame->linesize, 0, frame->height, planes, strides);

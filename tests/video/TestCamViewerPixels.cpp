@@ -30,10 +30,9 @@ int countHue(const QImage& image, const QRect& area, char wanted)
     return n;
 }
 
-bool allBlack(const QImage& image, std::initializer_list<QRect> areas)
+bool allBlack(const QImage& image, const QRect& area)
 {
-    return std::all_of(areas.begin(), areas.end(),
-        [&](const QRect& area) { return countHue(image, area, 'k') == area.width() * area.height(); });
+    return countHue(image, area, 'k') == area.width() * area.height();
 }
 
 // The picture fills rect (its bottom-right corner in the given hue), black just outside it.
@@ -47,6 +46,22 @@ bool occupies(const QImage& image, const QRect& rect, char wanted)
             return false;
     return hue(image, rect.intersected(image.rect()).bottomRight() - QPoint(2, 2)) == wanted;
 }
+
+// Red with a blue top-left quarter.
+QString quarteredPicture(const QSize& size)
+{
+    return QString::asprintf(
+        "color=c=red:s=%dx%d:r=30,drawbox=w=iw/2:h=ih/2:c=blue:t=fill", size.width(), size.height());
+}
+
+// Red for half a second of frames, then blue; small, so the corners of the view stay black.
+const QString kRedThenBlue
+    = QStringLiteral("color=c=red:s=64x48:r=30:d=0.5[a];color=c=blue:s=64x48:r=30[b];[a][b]concat[out0]");
+// Where the labels are drawn in the 640 x 480 view.
+const QRect kFreezeBand(380, 10, 250, 25);
+const QRect kSnapshotBand(380, 30, 250, 30);
+const QRect kWhiteBalanceBand(380, 50, 250, 35);
+const QPoint kMiddle(320, 240);
 
 // A shown view drawing a lavfi picture, with read-back on.
 struct Stage {
@@ -63,6 +78,16 @@ struct Stage {
         if (grabber.openInput("lavfi", source.toLatin1().constData()))
             viewer.setGrabber(&grabber);
     }
+    // Takes the frame a recording would take now: whether one of those taken so far was blue
+    // (V of blue is low). Remembered, as the frame is gone once taken.
+    bool tookBlue()
+    {
+        const ffmpeg::FramePtr last = viewer.takeLastFrame();
+        if (last && last->data[2][0] < 128)
+            blueTaken = true;
+        return blueTaken;
+    }
+    bool blueTaken = false;
     // The picture of the next tick, which reflects every change made before.
     QImage nextPicture()
     {
@@ -75,11 +100,24 @@ struct Stage {
 class TestCamViewerPixels : public QObject
 {
     Q_OBJECT
+    std::unique_ptr<Stage> stage;
+    QString markPath;
+
 private slots:
+    void init()
+    {
+        QImage mark(40, 20, QImage::Format_RGB32);
+        mark.fill(Qt::green);
+        markPath = QDir::current().absoluteFilePath("mark.png");
+        QVERIFY(mark.save(markPath));
+    }
+
+    void cleanup() { stage.reset(); }
+
     void pictureIsPlacedTurnedAndMirrored_data()
     {
         QTest::addColumn<QSize>("source");
-        QTest::addColumn<QString>("change"); // zoomed to 3x, quarter turn, mirrored
+        QTest::addColumn<QString>("change");
         QTest::addColumn<QRect>("expected"); // in the 640 x 480 view
         QTest::addColumn<QPoint>("blueSide"); // where the blue quarter ends up from the centre
         const QSize small(320, 240);
@@ -87,7 +125,10 @@ private slots:
         QTest::newRow("small: own size") << small << "" << centred << QPoint(-1, -1);
         QTest::newRow("wide: fitted") << QSize(1280, 480) << "" << QRect(0, 120, 640, 240) << QPoint(-1, -1);
         QTest::newRow("tall: fitted") << QSize(480, 960) << "" << QRect(200, 0, 240, 480) << QPoint(-1, -1);
-        QTest::newRow("zoomed") << small << "zoom" << QRect(-160, -120, 960, 720) << QPoint(-1, -1);
+        QTest::newRow("zoomed in to 3x")
+            << small << "zoom in" << QRect(-160, -120, 960, 720) << QPoint(-1, -1);
+        QTest::newRow("zoomed out to half")
+            << small << "zoom out" << QRect(240, 180, 160, 120) << QPoint(-1, -1);
         QTest::newRow("90 degrees") << QSize(320, 80) << "turn" << QRect(280, 80, 80, 320) << QPoint(1, -1);
         QTest::newRow("mirrored horizontally") << small << "h" << centred << QPoint(1, -1);
         QTest::newRow("mirrored vertically") << small << "v" << centred << QPoint(-1, 1);
@@ -99,19 +140,27 @@ private slots:
         QFETCH(QString, change);
         QFETCH(QRect, expected);
         QFETCH(QPoint, blueSide);
-        // Red with a blue top-left quarter.
-        Stage stage(QString::asprintf(
-            "color=c=red:s=%dx%d:r=30,drawbox=w=iw/2:h=ih/2:c=blue:t=fill", source.width(), source.height()));
-        for (int i = 0; i < (change == "zoom" ? 20 : 0); ++i)
-            stage.viewer.zoomStep(true);
-        stage.viewer.setRotation(change == "turn" ? 90 : 0);
+        stage = std::make_unique<Stage>(quarteredPicture(source));
+        if (change == "zoom in") {
+            for (int i = 0; i < 20; ++i)
+                stage->viewer.zoomStep(true);
+        }
+        if (change == "zoom out") {
+            for (int i = 0; i < 5; ++i)
+                stage->viewer.zoomStep(false);
+        }
+        if (change == "turn")
+            stage->viewer.setRotation(90);
         if (change == "h" || change == "v")
-            stage.viewer.setFlip(false, change == "h");
-        const QImage picture = stage.nextPicture();
-        const QPoint c = expected.center(), d = blueSide * 3; // blue there, red on the other sides
-        QVERIFY(occupies(picture, expected, 'r') && hue(picture, c + d) == 'b'
-            && hue(picture, c + QPoint(-d.x(), d.y())) == 'r'
-            && hue(picture, c + QPoint(d.x(), -d.y())) == 'r');
+            stage->viewer.setFlip(false, change == "h");
+        const QImage picture = stage->nextPicture();
+        QVERIFY(occupies(picture, expected, 'r'));
+        // Blue on the given side of the centre, red on the other two sides.
+        const QPoint c = expected.center();
+        const QPoint d = blueSide * 3;
+        QCOMPARE(hue(picture, c + d), 'b');
+        QCOMPARE(hue(picture, c + QPoint(-d.x(), d.y())), 'r');
+        QCOMPARE(hue(picture, c + QPoint(d.x(), -d.y())), 'r');
     }
 
     void onScreenBlackWithoutCameraThenThePictureWhereTheWidgetIs()
@@ -119,7 +168,8 @@ private slots:
         // Away from the corner where windows of tests running alongside appear, over a white
         // window whose pixels must not show through.
         CamGrabber grabber;
-        QWidget before, window;
+        QWidget before;
+        QWidget window;
         auto* viewer = new CamViewer(&window);
         (new QVBoxLayout(&window))->addWidget(viewer);
         for (QWidget* shown : { &before, &window }) {
@@ -139,50 +189,86 @@ private slots:
         QTRY_COMPARE(screenHue(centre), 'r');
     }
 
-    void overlaysForTheirTimeOverAPictureFrozenBeforeItCame()
+    void theClockCountsHoursPastTwoDigits()
     {
         QCOMPARE(CamViewer::clockText(100LL * 3600 * 1000), QStringLiteral("100:00:00"));
-        QImage mark(40, 20, QImage::Format_RGB32);
-        mark.fill(Qt::green);
-        const QString markPath = QDir::current().absoluteFilePath("mark.png");
-        QVERIFY(mark.save(markPath));
+    }
+
+    void theSoftwareRendererDrawsWithoutGlDrivers()
+    {
         // Without GL drivers no accelerated renderer can be made: the software one must draw.
         qputenv("LIBGL_DRIVERS_PATH", "/karvex-no-gl-drivers");
-        // Red for half a second of frames, then blue; small, so the corners stay black.
-        Stage stage("color=c=red:s=64x48:r=30:d=0.5[a];color=c=blue:s=64x48:r=30[b];[a][b]concat[out0]");
+        stage = std::make_unique<Stage>(kRedThenBlue);
         qunsetenv("LIBGL_DRIVERS_PATH");
-        QCOMPARE(stage.viewer.rendererName(), QStringLiteral("software"));
-        const QRect freezeBand(380, 10, 250, 25), snapshotBand(380, 30, 250, 30), wbBand(380, 50, 250, 35);
-        const QPoint middle(320, 240);
-        stage.viewer.setFreeze(true);
-        stage.viewer.showSnapshotLabel();
-        stage.viewer.showWhiteBalanceLabel();
-        stage.viewer.setRecording(true);
-        stage.viewer.setWatermark(false, QString(), markPath);
-        const QDeadlineTimer labelsDue(3000);
-        QImage picture = stage.nextPicture();
-        // Labels, a round recording dot with its clock, the watermark 10 pixels from the corner.
-        QVERIFY(countHue(picture, freezeBand, 'r') > 20 && countHue(picture, snapshotBand, 'w') > 20
-            && countHue(picture, wbBand, 'g') > 20 && countHue(picture, QRect(35, 12, 120, 30), 'w') > 20);
-        QVERIFY(allBlack(picture, { QRect(630, 0, 10, 440), QRect(180, 0, 180, 90) }));
-        QVERIFY(occupies(picture, QRect(590, 450, 40, 20), 'g') && hue(picture, QPoint(22, 22)) == 'r');
-        QCOMPARE(hue(picture, middle), 'r');
+        QCOMPARE(stage->viewer.rendererName(), QStringLiteral("software"));
+        QCOMPARE(hue(stage->nextPicture(), kMiddle), 'r');
+    }
 
-        // The snapshot label goes after a second, the white-balance one after three; the camera
-        // has turned blue by then (what a snapshot takes), the frozen picture stays red.
-        QTRY_VERIFY_WITH_TIMEOUT(countHue(stage.nextPicture(), snapshotBand, 'w') == 0, 3000);
-        QTRY_VERIFY_WITH_TIMEOUT(countHue(stage.nextPicture(), wbBand, 'g') == 0, 5000);
-        QVERIFY(labelsDue.hasExpired());
-        picture = stage.viewer.readPixels();
-        QVERIFY(countHue(picture, freezeBand, 'r') > 20 && hue(picture, middle) == 'r');
-        const ffmpeg::FramePtr last(stage.viewer.takeLastFrame());
-        QVERIFY(last && last->data[2][0] < 128); // V of blue
-        stage.viewer.setFreeze(false);
-        stage.viewer.setRecording(false);
-        stage.viewer.setWatermark(true, QStringLiteral("  Karvex  "), markPath);
-        picture = stage.nextPicture();
-        QVERIFY(hue(picture, middle) == 'b' && countHue(picture, QRect(440, 420, 190, 50), 'w') > 20);
-        QVERIFY(allBlack(picture, { QRect(0, 0, 640, 90), QRect(0, 470, 640, 10), QRect(630, 0, 10, 480) }));
+    void overlaysAreDrawnInTheirPlaces()
+    {
+        stage = std::make_unique<Stage>(kRedThenBlue);
+        stage->viewer.setFreeze(true);
+        stage->viewer.showSnapshotLabel();
+        stage->viewer.showWhiteBalanceLabel();
+        stage->viewer.setRecording(true);
+        stage->viewer.setWatermark(false, QString(), markPath);
+        const QImage picture = stage->nextPicture();
+        QVERIFY(countHue(picture, kFreezeBand, 'r') > 20);
+        QVERIFY(countHue(picture, kSnapshotBand, 'w') > 20);
+        QVERIFY(countHue(picture, kWhiteBalanceBand, 'g') > 20);
+        // A round recording dot with its clock beside it.
+        QCOMPARE(hue(picture, QPoint(22, 22)), 'r');
+        QVERIFY(countHue(picture, QRect(35, 12, 120, 30), 'w') > 20);
+        // The watermark picture 10 pixels from the bottom-right corner.
+        QVERIFY(occupies(picture, QRect(590, 450, 40, 20), 'g'));
+        QVERIFY(allBlack(picture, QRect(630, 0, 10, 440)));
+        QVERIFY(allBlack(picture, QRect(180, 0, 180, 90)));
+    }
+
+    void theSnapshotLabelGoesAfterASecondTheWhiteBalanceOneAfterThree()
+    {
+        stage = std::make_unique<Stage>(kRedThenBlue);
+        stage->viewer.showSnapshotLabel();
+        stage->viewer.showWhiteBalanceLabel();
+        const QDeadlineTimer whiteBalanceDue(3000);
+        QVERIFY(countHue(stage->nextPicture(), kWhiteBalanceBand, 'g') > 20);
+        QTRY_COMPARE_WITH_TIMEOUT(countHue(stage->nextPicture(), kSnapshotBand, 'w'), 0, 3000);
+        QVERIFY(countHue(stage->nextPicture(), kWhiteBalanceBand, 'g') > 20);
+        QTRY_COMPARE_WITH_TIMEOUT(countHue(stage->nextPicture(), kWhiteBalanceBand, 'g'), 0, 5000);
+        QVERIFY(whiteBalanceDue.hasExpired());
+    }
+
+    void aFrozenPictureStaysWhileTheLiveOneGoesOn()
+    {
+        stage = std::make_unique<Stage>(kRedThenBlue);
+        stage->viewer.setFreeze(true);
+        QCOMPARE(hue(stage->nextPicture(), kMiddle), 'r');
+        // What a recording or snapshot takes is the live picture: the camera turns blue after
+        // half a second, while the view holds the red one.
+        QTRY_VERIFY_WITH_TIMEOUT(stage->tookBlue(), 5000);
+        const QImage picture = stage->nextPicture();
+        QCOMPARE(hue(picture, kMiddle), 'r');
+        QVERIFY(countHue(picture, kFreezeBand, 'r') > 20);
+        stage->viewer.setFreeze(false);
+        QCOMPARE(hue(stage->nextPicture(), kMiddle), 'b');
+    }
+
+    void aTextWatermarkIsTrimmedIntoTheCorner()
+    {
+        stage = std::make_unique<Stage>(kRedThenBlue);
+        stage->viewer.setWatermark(true, QStringLiteral("  Karvex  "), markPath);
+        const QImage picture = stage->nextPicture();
+        QVERIFY(countHue(picture, QRect(440, 420, 190, 50), 'w') > 20);
+        QVERIFY(allBlack(picture, QRect(0, 470, 640, 10)));
+        QVERIFY(allBlack(picture, QRect(630, 0, 10, 480)));
+    }
+
+    void withoutOverlaysTheTopStaysBlack()
+    {
+        stage = std::make_unique<Stage>(kRedThenBlue);
+        stage->viewer.setRecording(true);
+        stage->viewer.setRecording(false);
+        QVERIFY(allBlack(stage->nextPicture(), QRect(0, 0, 640, 90)));
     }
 };
 

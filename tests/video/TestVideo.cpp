@@ -2,6 +2,7 @@
 #include "CamRecorder.h"
 #include "CamViewer.h"
 #include "FakeHidapi.h"
+#include "PacedRecording.h"
 #include "TestSupport.h"
 #include "UsbCamHID.h"
 
@@ -39,9 +40,32 @@ void countScalerMessages(void* object, int level, const char* format, va_list ar
 FramePtr waitForFrame(CamGrabber& grabber)
 {
     FramePtr frame;
-    (void)QTest::qWaitFor([&] { return (frame = FramePtr(grabber.takeFrame())) != nullptr; }, 5000);
+    (void)QTest::qWaitFor(
+        [&] {
+            frame = grabber.takeFrame();
+            return frame != nullptr;
+        },
+        5000);
     return frame;
 }
+
+// The clips of the format rows, made once (by initTestCase).
+QString mjpegClip;
+QString yuyvClip;
+
+// Takes frames as the view does on each tick and watches the grab error flag, which clears as
+// it is read: remembers that it was raised.
+struct GrabErrorWatch {
+    CamGrabber& grabber;
+    bool raised = false;
+    bool operator()()
+    {
+        grabber.takeFrame();
+        if (grabber.takeGrabError())
+            raised = true;
+        return raised;
+    }
+};
 
 // A recording as the ffmpeg tools read it back, independently of our writer.
 struct Mp4Info {
@@ -62,21 +86,17 @@ Mp4Info probeMp4(const QString& path)
     for (const QByteArray& line :
         probe.waitForFinished(60000) ? probe.readAll().split('\n') : QByteArrayList()) {
         const QByteArrayList fields = line.split(',');
-        if (fields.size() == 6)
-            info.stream = line.left(line.lastIndexOf(',')), info.decodedFrames = fields[5].toInt();
-        if (fields.size() == 2 && fields[1].startsWith('K'))
+        if (fields.size() == 6) {
+            info.stream = line.left(line.lastIndexOf(','));
+            info.decodedFrames = fields[5].toInt();
+        }
+        if (fields.size() != 2)
+            continue;
+        if (fields[1].startsWith('K'))
             info.keyFrames << packet;
-        packet += fields.size() == 2;
+        ++packet;
     }
     return info;
-}
-
-// How long a recording plays, as ffprobe reads it.
-double mp4Duration(const QString& path)
-{
-    QProcess probe;
-    probe.start("ffprobe", { "-v", "error", "-of", "csv=p=0", "-show_entries", "format=duration", path });
-    return probe.waitForFinished(60000) ? probe.readAll().trimmed().toDouble() : 0.0;
 }
 
 QSize bmpSize(const QString& path)
@@ -92,23 +112,31 @@ struct Camera {
     CamGrabber grabber;
     CamViewer viewer;
     CamRecorder recorder { 20 };
-    std::atomic<int> shown { 0 }, written { 0 };
+    std::atomic<int> shown { 0 };
+    std::atomic<int> written { 0 };
     std::atomic<bool> hold { false };
-    QSemaphore held, resume;
+    QSemaphore held;
+    QSemaphore resume;
 
     explicit Camera(const char* size = "320x240")
     {
         viewer.setPresentHook([this](const AVFrame*) { ++shown; });
         recorder.setFrameObserver([this](qint64) {
             ++written;
-            if (hold.exchange(false))
-                held.release(), resume.acquire();
+            if (hold.exchange(false)) {
+                held.release();
+                resume.acquire();
+            }
         });
         if (grabber.openInput("lavfi", QByteArray("testsrc2=size=").append(size).append(":rate=30,realtime")))
             viewer.setGrabber(&grabber);
         (void)QTest::qWaitFor([this] { return shown > 0; }, 5000);
     }
-    ~Camera() { resume.release(), recorder.stop(); }
+    ~Camera()
+    {
+        resume.release();
+        recorder.stop();
+    }
 };
 } // namespace
 
@@ -124,135 +152,260 @@ public:
         if (killedFile.isEmpty())
             return;
         Camera camera;
-        camera.recorder.setFrameObserver(
-            [n = 0](qint64) mutable { std::printf("frames %d\n", ++n), std::fflush(stdout); });
+        camera.recorder.setFrameObserver([n = 0](qint64) mutable {
+            std::printf("frames %d\n", ++n);
+            std::fflush(stdout);
+        });
         std::exit(camera.recorder.start(&camera.viewer, killedFile) ? qApp->exec() : 3);
     }
-private slots:
-    // No x264 statistics per file.
-    void initTestCase() { av_log_set_level(AV_LOG_ERROR), av_log_set_callback(countScalerMessages); }
 
-    void grabberRefusesCutsLongKeysAndEndsLikeAnUnpluggedCamera()
+private slots:
+    void initTestCase()
     {
+        // No x264 statistics per file.
+        av_log_set_level(AV_LOG_ERROR);
+        av_log_set_callback(countScalerMessages);
+        mjpegClip = makeClip("mjpeg422.mkv", "-c:v mjpeg -pix_fmt yuvj422p");
+        yuyvClip = makeClip("yuyv.nut", "-c:v rawvideo -pix_fmt yuyv422");
+    }
+
+    void init()
+    {
+        CamGrabber::setInputResolver(nullptr);
+        FakeHid::reset();
+    }
+
+    void cleanup() { CamGrabber::setInputResolver(nullptr); }
+
+    // --- The grabber ---
+
+    void openRefusesAMissingDevice_data()
+    {
+        QTest::addColumn<QByteArray>("key");
+        QTest::newRow("no key") << QByteArray();
+        QTest::newRow("empty key") << QByteArray("");
+        QTest::newRow("absent node") << QByteArray("/dev/video-karvex-absent");
+    }
+
+    void openRefusesAMissingDevice()
+    {
+        QFETCH(QByteArray, key);
         CamGrabber grabber;
-        for (const char* key : { (const char*)nullptr, "", "/dev/video-karvex-absent" })
-            QVERIFY(!grabber.open(key));
+        QVERIFY(!grabber.open(key.isNull() ? nullptr : key.constData()));
+    }
+
+    void aLongDeviceKeyIsCutTo255Bytes()
+    {
         QByteArray seen;
         CamGrabber::setInputResolver([&seen](const QByteArray& key) {
             seen = key;
             return qMakePair(QByteArray("lavfi"), QByteArray("color=c=red:size=64x48"));
         });
-        const QByteArray longKey = "/dev/" + QByteArray(1000, 'k');
+        CamGrabber grabber;
+        const QByteArray longKey = QByteArray("/dev/") + QByteArray(1000, 'k');
         QVERIFY(grabber.open(longKey.constData()));
-        QCOMPARE(seen, longKey.left(255));
-        QVERIFY(!grabber.openInput("lavfi", "color=c=blue:size=32x24") && grabber.width() == 64); // open
-        grabber.close();
-        CamGrabber::setInputResolver(nullptr); // to the camera input: refused, nothing overrun
-        QVERIFY(!grabber.open(longKey.constData()));
+        QCOMPARE(seen, QByteArray("/dev/") + QByteArray(250, 'k'));
+    }
 
-        // Nothing before the first packet.
-        QVERIFY(grabber.openInput("lavfi", "color=c=red:size=64x48:duration=0") && !grabber.takeFrame());
-        grabber.close();
-        // A source that ends acts like an unplugged camera.
+    void aLongKeyOnTheCameraInputIsRefusedWithoutOverrun()
+    {
+        CamGrabber grabber;
+        const QByteArray longKey = QByteArray("/dev/") + QByteArray(1000, 'k');
+        QVERIFY(!grabber.open(longKey.constData()));
+    }
+
+    void anOpenGrabberRefusesASecondInput()
+    {
+        CamGrabber grabber;
+        QVERIFY(grabber.openInput("lavfi", "color=c=red:size=64x48"));
+        QVERIFY(!grabber.openInput("lavfi", "color=c=blue:size=32x24"));
+        QCOMPARE(grabber.width(), 64);
+    }
+
+    void noFrameBeforeTheFirstPacket()
+    {
+        CamGrabber grabber;
+        QVERIFY(grabber.openInput("lavfi", "color=c=red:size=64x48:duration=0"));
+        QVERIFY(!grabber.takeFrame());
+    }
+
+    void onePacketGivesOneFrame()
+    {
+        CamGrabber grabber;
+        QVERIFY(grabber.openInput("lavfi", "color=c=red:size=64x48:rate=30,trim=end_frame=1"));
+        QVERIFY(waitForFrame(grabber));
+        QVERIFY(!grabber.takeFrame());
+    }
+
+    void anEndedInputActsLikeAnUnpluggedCamera()
+    {
         std::atomic<qint64> lastStoredMs { -1 };
-        std::atomic<int> stored { 0 };
         QElapsedTimer clock;
         clock.start();
-        grabber.setPacketStoredHook([&](qint64) { lastStoredMs = clock.elapsed(), ++stored; });
+        CamGrabber grabber;
+        grabber.setPacketStoredHook([&](qint64) { lastStoredMs = clock.elapsed(); });
         QVERIFY(grabber.openInput("lavfi", "color=c=red:size=64x48:rate=30,trim=end_frame=1"));
-        QVERIFY(waitForFrame(grabber) && !FramePtr(grabber.takeFrame())); // one packet, one frame
         // Taken on every tick, as the view does, until the grabber gives up.
-        bool grabError = false;
-        QTRY_VERIFY_WITH_TIMEOUT(
-            (FramePtr(grabber.takeFrame()), grabError = grabError || grabber.takeGrabError()), 5000);
+        GrabErrorWatch grabError { grabber };
+        QTRY_VERIFY_WITH_TIMEOUT(grabError(), 5000);
+        QVERIFY(lastStoredMs >= 0);
         // More than 300 failed reads with 3 ms pauses after the last packet.
-        QVERIFY(lastStoredMs >= 0 && clock.elapsed() - lastStoredMs >= 900);
-        // Once only, and nothing left for close to wait for.
-        QVERIFY(!grabber.takeGrabError() && !grabber.takeFrame() && grabber.isFinished());
-        grabber.close();
+        QVERIFY(clock.elapsed() - lastStoredMs >= 900);
+        // Raised once; nothing left for close to wait for.
+        QVERIFY(!grabber.takeGrabError());
+        QVERIFY(!grabber.isReading());
+    }
 
-        // A camera whose driver blocks inside a read (frame 40 is due twenty minutes late): close
-        // still ends the capture thread.
-        stored = 0;
+    void closeEndsACaptureStuckInsideARead()
+    {
+        // A camera whose driver blocks inside a read: frame 40 is due twenty minutes late.
+        std::atomic<int> stored { 0 };
+        CamGrabber grabber;
+        grabber.setPacketStoredHook([&](qint64) { ++stored; });
         QVERIFY(grabber.openInput("lavfi",
             "color=c=red:size=64x48:rate=30,setpts='if(gte(N,40),PTS+36000,PTS)',realtime=limit=1300"));
         QTRY_VERIFY_WITH_TIMEOUT(stored >= 40, 10000);
-        QVERIFY(grabber.isRunning());
+        QVERIFY(grabber.isReading());
         grabber.close();
-        QVERIFY(!grabber.isRunning() && grabber.width() == -1);
+        QVERIFY(!grabber.isReading());
+        QCOMPARE(grabber.width(), -1);
     }
 
-    void framesAreYuv420pAtTheCameraSize_data()
-    {
-        QTest::addColumn<QString>("format");
-        QTest::addColumn<QString>("url");
-        QTest::addColumn<QSize>("size");
-        QTest::newRow("MJPEG 4:2:2") << "matroska" << makeClip("mjpeg422.mkv", "-c:v mjpeg -pix_fmt yuvj422p")
-                                     << QSize(1920, 1080);
-        QTest::newRow("raw YUYV") << "nut" << makeClip("yuyv.nut", "-c:v rawvideo -pix_fmt yuyv422")
-                                  << QSize(1920, 1080);
-        QTest::newRow("odd size") << "lavfi"
-                                  << "color=c=red:size=321x241,format=rgb24" << QSize(321, 241);
-    }
-
+    void framesAreYuv420pAtTheCameraSize_data() { addInputRows(); }
     void framesAreYuv420pAtTheCameraSize()
     {
         QFETCH(QString, format);
         QFETCH(QString, url);
         QFETCH(QSize, size);
+        if (url.isEmpty())
+            QSKIP("the ffmpeg program could not make the clip");
         CamGrabber grabber;
         QVERIFY(grabber.openInput(format.toLatin1().constData(), url.toLocal8Bit().constData()));
         QCOMPARE(QSize(grabber.width(), grabber.height()), size);
-        scalerMessages = 0;
-        FramePtr frame;
-        for (int i = 0; i < 3; ++i) // the converter is made once, not for every picture
-            QVERIFY(frame = waitForFrame(grabber));
-        QCOMPARE(scalerMessages.load(), 0);
-        QVERIFY(frame->format == AV_PIX_FMT_YUV420P && QSize(frame->width, frame->height) == size);
-        // Solid red in limited-range BT.601 (Y 81, U 90, V 240), in aligned planes.
-        const int red[3] = { 81, 90, 240 };
-        for (int plane = 0; plane < 3; ++plane) {
-            QVERIFY(
-                frame->linesize[plane] % 32 == 0 && reinterpret_cast<quintptr>(frame->data[plane]) % 32 == 0);
-            const int middle
-                = frame->data[plane][(size.height() >> (plane ? 1 : 0)) / 2 * frame->linesize[plane]];
-            QVERIFY2(qAbs(middle - red[plane]) <= 3, qPrintable(QString::number(middle)));
-        }
+        const FramePtr frame = waitForFrame(grabber);
+        QVERIFY(frame);
+        QCOMPARE(frame->format, int(AV_PIX_FMT_YUV420P));
+        QCOMPARE(QSize(frame->width, frame->height), size);
     }
 
-    void recordingIsH264AtTheSourceSizeAndSnapshotsFullSize()
+    void theConverterIsMadeOnceNotPerPicture_data() { addInputRows(); }
+    void theConverterIsMadeOnceNotPerPicture()
+    {
+        QFETCH(QString, format);
+        QFETCH(QString, url);
+        if (url.isEmpty())
+            QSKIP("the ffmpeg program could not make the clip");
+        CamGrabber grabber;
+        QVERIFY(grabber.openInput(format.toLatin1().constData(), url.toLocal8Bit().constData()));
+        // Opening makes the first converter (which may warn); the pictures must make none.
+        scalerMessages = 0;
+        for (int i = 0; i < 3; ++i)
+            QVERIFY(waitForFrame(grabber));
+        QCOMPARE(scalerMessages.load(), 0);
+    }
+
+    void framePlanesAreAlignedAndKeepTheColour_data()
+    {
+        QTest::addColumn<QString>("format");
+        QTest::addColumn<QString>("url");
+        QTest::addColumn<int>("plane");
+        QTest::addColumn<int>("red"); // solid red in limited-range BT.601
+        QTest::newRow("MJPEG Y") << "matroska" << mjpegClip << 0 << 81;
+        QTest::newRow("MJPEG U") << "matroska" << mjpegClip << 1 << 90;
+        QTest::newRow("MJPEG V") << "matroska" << mjpegClip << 2 << 240;
+        QTest::newRow("YUYV Y") << "nut" << yuyvClip << 0 << 81;
+        QTest::newRow("YUYV V") << "nut" << yuyvClip << 2 << 240;
+        QTest::newRow("odd size U") << "lavfi"
+                                    << "color=c=red:size=321x241,format=rgb24" << 1 << 90;
+    }
+
+    void framePlanesAreAlignedAndKeepTheColour()
+    {
+        QFETCH(QString, format);
+        QFETCH(QString, url);
+        QFETCH(int, plane);
+        QFETCH(int, red);
+        if (url.isEmpty())
+            QSKIP("the ffmpeg program could not make the clip");
+        CamGrabber grabber;
+        QVERIFY(grabber.openInput(format.toLatin1().constData(), url.toLocal8Bit().constData()));
+        const FramePtr frame = waitForFrame(grabber);
+        QVERIFY(frame);
+        QCOMPARE(frame->linesize[plane] % 32, 0);
+        QCOMPARE(reinterpret_cast<quintptr>(frame->data[plane]) % 32, quintptr(0));
+        const int rows = plane == 0 ? frame->height : frame->height / 2;
+        const int middle = frame->data[plane][rows / 2 * frame->linesize[plane]];
+        QVERIFY2(qAbs(middle - red) <= 3, qPrintable(QString::number(middle)));
+    }
+
+    // --- Snapshots ---
+
+    void aSnapshotWithoutAPictureWritesNothing()
+    {
+        Camera camera;
+        CamViewer noPicture;
+        QVERIFY(!camera.recorder.snapshot(&noPicture, "none.bmp"));
+        QVERIFY(!QFile::exists("none.bmp"));
+    }
+
+    void aSnapshotIsFullSize()
     {
         Camera camera("1920x1080");
-        CamViewer noPicture;
-        QVERIFY(!camera.recorder.snapshot(&noPicture, "none.bmp") && !QFile::exists("none.bmp"));
         QVERIFY(camera.recorder.snapshot(&camera.viewer, "still.bmp"));
-        QVERIFY(camera.recorder.start(&camera.viewer, "rec.mp4") && camera.viewer.isRecordingIndicatorOn());
+        QCOMPARE(bmpSize("still.bmp"), QSize(1920, 1080));
+    }
+
+    void aSnapshotWhileRecordingTakesTheLastEncodedFrameOnce()
+    {
+        Camera camera("1920x1080");
+        QVERIFY(camera.recorder.start(&camera.viewer, "rec.mp4"));
         camera.hold = true; // the recording thread waits with its frame encoded
         QTRY_VERIFY(camera.held.available() > 0);
         // The view goes on showing pictures, but while recording they are not the source.
         const int shownBefore = camera.shown;
         QTRY_VERIFY(camera.shown > shownBefore);
         QVERIFY(camera.recorder.snapshot(&camera.viewer, "last-encoded.bmp"));
-        QVERIFY(!camera.recorder.snapshot(&camera.viewer, "second.bmp") && !QFile::exists("second.bmp"));
-        QVERIFY(
-            bmpSize("still.bmp") == QSize(1920, 1080) && bmpSize("last-encoded.bmp") == QSize(1920, 1080));
-        camera.resume.release();
+        QVERIFY(!camera.recorder.snapshot(&camera.viewer, "second.bmp"));
+        QVERIFY(!QFile::exists("second.bmp"));
+        QCOMPARE(bmpSize("last-encoded.bmp"), QSize(1920, 1080));
+    }
+
+    // --- Recording ---
+
+    void recordingSwitchesTheIndicatorOnAndStopOff()
+    {
+        Camera camera;
+        QVERIFY(camera.recorder.start(&camera.viewer, "rec.mp4"));
+        QVERIFY(camera.viewer.isRecordingIndicatorOn());
+        camera.recorder.stop();
+        QVERIFY(!camera.viewer.isRecordingIndicatorOn());
+    }
+
+    void aStopWithoutRecordingLeavesTheViewAlone()
+    {
+        Camera camera;
+        camera.viewer.setRecording(true);
+        QCOMPARE(camera.recorder.stop(), QStringList());
+        QVERIFY(camera.viewer.isRecordingIndicatorOn());
+    }
+
+    void recordingIsH264AtTheSourceSizeWithAKeyFrameASecond()
+    {
+        Camera camera("1920x1080");
+        QVERIFY(camera.recorder.start(&camera.viewer, "rec.mp4"));
         QTRY_VERIFY_WITH_TIMEOUT(camera.written >= 61, 15000);
         QCOMPARE(camera.recorder.stop(), QStringList { "rec.mp4" });
-        QVERIFY(!camera.viewer.isRecordingIndicatorOn());
         const Mp4Info info = probeMp4("rec.mp4");
         QCOMPARE(info.stream, QStringLiteral("h264,1920,1080,30/1,1/90000"));
         QCOMPARE(info.decodedFrames, int(camera.written));
         QCOMPARE(info.keyFrames.mid(0, 3), (QList<int> { 0, 30, 60 }));
         QCOMPARE(info.keyFrames.size(), (camera.written + 29) / 30);
-        QCOMPARE(bmpSize("rec.mp4-thumbnail.bmp"), QSize(192, 108));
     }
 
     void recordingPlaysForAsLongAsItTook_data()
     {
         QTest::addColumn<QByteArray>("source");
         QTest::newRow("10 fps") << QByteArray("testsrc2=size=320x240:rate=10,realtime");
-        QTest::newRow("15 fps") << QByteArray("testsrc2=size=320x240:rate=15,realtime");
         // A camera that lowers its rate in dim light: 30 fps for a second, then 15.
         QTest::newRow("30 then 15 fps")
             << QByteArray("testsrc2=size=320x240:rate=30,setpts='if(lt(N,30),N/30,1+(N-30)/15)/TB',realtime");
@@ -265,37 +418,27 @@ private slots:
     {
         QFETCH(QByteArray, source);
         CamGrabber grabber;
-        CamViewer viewer;
-        CamRecorder recorder(20);
-        QElapsedTimer sinceFirstFrame;
-        recorder.setFrameObserver([&sinceFirstFrame](qint64) {
-            if (!sinceFirstFrame.isValid())
-                sinceFirstFrame.start();
-        });
         QVERIFY(grabber.openInput("lavfi", source.constData()));
-        viewer.setGrabber(&grabber);
-        QTRY_VERIFY(viewer.sourceWidth() > 0);
-        QVERIFY(recorder.start(&viewer, "paced.mp4"));
-        QTRY_VERIFY_WITH_TIMEOUT(sinceFirstFrame.isValid() && sinceFirstFrame.elapsed() >= 4000, 10000);
-        recorder.stop();
-        const double tookSeconds = sinceFirstFrame.elapsed() / 1000.0;
-        const double playsSeconds = mp4Duration("paced.mp4");
-        QVERIFY2(qAbs(playsSeconds - tookSeconds) <= 0.05 * tookSeconds,
-            qPrintable(QStringLiteral("took %1 s, plays %2 s").arg(tookSeconds).arg(playsSeconds)));
+        const PacedRecording recording = PacedRecording::record(grabber, "paced.mp4");
+        QVERIFY(recording.recorded);
+        QVERIFY2(recording.playsAsLongAsItTook(), qPrintable(recording.timing()));
     }
 
-    void restartStallRollOverAndStopMidSwitchLoseNoFrame()
+    void startingAgainClosesTheFirstFileWhole()
     {
         Camera camera;
-        camera.viewer.setRecording(true);
-        // Nothing recorded: the view is left alone.
-        QVERIFY(camera.recorder.stop().isEmpty() && camera.viewer.isRecordingIndicatorOn());
         QVERIFY(camera.recorder.start(&camera.viewer, "a.mp4"));
         QTRY_VERIFY(camera.written >= 10);
         const int writtenToA = camera.written;
         QVERIFY(camera.recorder.start(&camera.viewer, "b.mp4"));
+        QVERIFY(probeMp4("a.mp4").decodedFrames >= writtenToA);
+    }
+
+    void aStalledCameraLosesNoFrame()
+    {
+        Camera camera;
+        QVERIFY(camera.recorder.start(&camera.viewer, "b.mp4"));
         camera.shown = 0;
-        QVERIFY(probeMp4("a.mp4").decodedFrames >= writtenToA); // drained and closed
         QTRY_VERIFY(camera.shown >= 10);
         camera.viewer.setGrabber(nullptr);
         QTest::qWait(1000); // the camera stalls; not a wait for a result
@@ -304,25 +447,45 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(camera.shown >= resumed + 30, 5000);
         QCOMPARE(camera.recorder.stop(), QStringList { "b.mp4" });
         QVERIFY(qAbs(probeMp4("b.mp4").decodedFrames - camera.shown) <= 3);
+    }
 
+    void segmentsAreNamedAfterTheFirst_data()
+    {
+        QTest::addColumn<QStringList>("segments");
+        QTest::newRow("with extension") << QStringList { "cap/T.mp4", "cap/T-001.mp4", "cap/T-002.mp4" };
+        QTest::newRow("dot in the folder only")
+            << QStringList { "dr.lee/name", "dr.lee/name-001", "dr.lee/name-002" };
+    }
+
+    void segmentsAreNamedAfterTheFirst()
+    {
+        QFETCH(QStringList, segments);
+        Camera camera;
         camera.recorder.setSegmentMs(1000);
-        // The first is the name recording starts with; one without extension, a dot in its folder.
-        for (const QStringList& segments : { QStringList { "cap/T.mp4", "cap/T-001.mp4", "cap/T-002.mp4" },
-                 QStringList { "dr.lee/name", "dr.lee/name-001", "dr.lee/name-002" } }) {
-            QDir().mkpath(QFileInfo(segments.first()).path());
-            QVERIFY(camera.recorder.start(&camera.viewer, segments.first()));
-            QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(segments.last() + "-thumbnail.bmp"), 10000);
-            const QStringList files = camera.recorder.stop();
-            QCOMPARE(files.mid(0, 3), segments);
-            for (const QString& file : files) {
-                const Mp4Info info = probeMp4(file);
-                QVERIFY2(info.stream.startsWith("h264") && info.decodedFrames > 0
-                        && info.keyFrames.value(0) == 0 && bmpSize(file + "-thumbnail.bmp") == QSize(32, 24),
-                    qPrintable(file));
-            }
-        }
+        QVERIFY(QDir().mkpath(QFileInfo(segments.first()).path()));
+        QVERIFY(camera.recorder.start(&camera.viewer, segments.first()));
+        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(segments.last() + "-thumbnail.bmp"), 10000);
+        QCOMPARE(camera.recorder.stop().mid(0, 3), segments);
+    }
 
-        // A stop that arrives while a segment is being switched ends the recording.
+    void eachSegmentStartsWithAKeyFrameAndHasAThumbnail()
+    {
+        Camera camera;
+        camera.recorder.setSegmentMs(1000);
+        QVERIFY(camera.recorder.start(&camera.viewer, "T.mp4"));
+        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists("T-001.mp4-thumbnail.bmp"), 10000);
+        const QString second = camera.recorder.stop().value(1);
+        QCOMPARE(second, QStringLiteral("T-001.mp4"));
+        const Mp4Info info = probeMp4(second);
+        QVERIFY(info.stream.startsWith("h264"));
+        QVERIFY(info.decodedFrames > 0);
+        QCOMPARE(info.keyFrames.value(0), 0);
+        QCOMPARE(bmpSize("T-001.mp4-thumbnail.bmp"), QSize(32, 24));
+    }
+
+    void aStopDuringASegmentSwitchEndsTheRecording()
+    {
+        Camera camera;
         camera.recorder.setSegmentMs(1); // the first frame already ends the segment
         camera.hold = true; // the recording thread waits just before the switch
         QVERIFY(camera.recorder.start(&camera.viewer, "switch.mp4"));
@@ -334,8 +497,10 @@ private slots:
         QTRY_VERIFY(!camera.viewer.isRecordingIndicatorOn());
         camera.resume.release();
         const bool stopped = stopper->wait(10000);
-        if (!stopped) // the switch revived the recording; end it so the test can go on
-            camera.recorder.stop(), stopper->wait();
+        if (!stopped) { // the switch revived the recording; end it so the test can go on
+            camera.recorder.stop();
+            stopper->wait();
+        }
         QVERIFY(stopped);
         QCOMPARE(files, QStringList { "switch.mp4" });
     }
@@ -346,55 +511,94 @@ private slots:
         qputenv("KARVEX_RECORD_UNTIL_KILLED", QDir::current().absoluteFilePath("killed.mp4").toLocal8Bit());
         child.start(QCoreApplication::applicationFilePath(), {});
         int written = 0;
-        while (written < 100 && child.waitForReadyRead(15000))
-            for (QByteArray line; child.canReadLine();)
-                if ((line = child.readLine()).startsWith("frames "))
+        while (written < 100 && child.waitForReadyRead(15000)) {
+            while (child.canReadLine()) {
+                const QByteArray line = child.readLine();
+                if (line.startsWith("frames "))
                     written = line.trimmed().mid(7).toInt();
+            }
+        }
         QVERIFY(written >= 100);
         child.kill(); // SIGKILL: no trailer, no flush, no destructor
         QVERIFY(child.waitForFinished());
         const Mp4Info info = probeMp4("killed.mp4");
+        QVERIFY(info.stream.startsWith("h264"));
         // Fragments close at every key frame (30 frames); allow for the one cut off.
-        QVERIFY2(info.stream.startsWith("h264") && qAbs(info.decodedFrames - (written - 20)) <= 25,
+        QVERIFY2(qAbs(info.decodedFrames - (written - 20)) <= 25,
             qPrintable(QStringLiteral("%1 written, %2 readable").arg(written).arg(info.decodedFrames)));
     }
 
-    void onlyOurCameraIsHeardOneKeyPerTickAndNoHandleLeaks()
+    // --- The camera keys ---
+
+    void onlyTheCameraKeyInterfacesAreOpened()
     {
-        const unsigned short vendor = 0x3F1C, product = 0x5501;
-        FakeHid::reset();
+        UsbCamHID hid;
+        FakeHid::addDevice("/dev/hidraw0", 0x046D, 0x5501, 0x0200);
+        FakeHid::addDevice("/dev/hidraw2", 0x3F1C, 0x5502, 0x0300);
+        QCOMPARE(hid.openDevices(), 0);
+        QCOMPARE(FakeHid::openHandleCount(), 0);
+        FakeHid::addDevice("/dev/hidraw3", 0x3F1C, 0x5501, 0x0102);
+        QCOMPARE(hid.openDevices(), 0x0102);
+        QCOMPARE(FakeHid::openHandleCount(), 1);
+    }
+
+    void aRescanKeepsOneHandlePerInterface()
+    {
+        UsbCamHID hid;
+        FakeHid::addDevice("/dev/hidraw3", 0x3F1C, 0x5501, 0x0102);
+        // hidraw lists an interface once per usage: the same path may come twice.
+        FakeHid::addDevice("/dev/hidraw1", 0x3F1C, 0x5501, 0x0105);
+        FakeHid::addDevice("/dev/hidraw1", 0x3F1C, 0x5501, 0x0105);
+        hid.openDevices();
+        hid.openDevices();
+        QCOMPARE(FakeHid::openHandleCount(), 2);
+    }
+
+    void keysArriveOnePerInterfaceAndTick()
+    {
+        UsbCamHID hid;
+        QList<int> ids;
+        connect(&hid, &UsbCamHID::btnClicked, this, [&ids](int id) { ids << id; });
+        FakeHid::addDevice("/dev/hidraw1", 0x3F1C, 0x5501, 0x0105);
+        FakeHid::addDevice("/dev/hidraw3", 0x3F1C, 0x5501, 0x0102);
+        hid.openDevices();
+        FakeHid::pushReport("/dev/hidraw1", "W");
+        for (const char* report : { "s", "x", "V", "W", "SVW", "S", "V" }) {
+            FakeHid::pushReport("/dev/hidraw3", report);
+            QTest::ignoreMessage(QtDebugMsg, qPrintable(QStringLiteral("Got camera key: ") + report[0]));
+        }
+        // Six polls as the 10 ms timer runs them: lower case and other letters only logged, two
+        // presses in consecutive ticks, a report's first byte only.
+        for (int tick = 0; tick < 6; ++tick)
+            QMetaObject::invokeMethod(&hid, "onTimeRead", Qt::DirectConnection);
+        QCOMPARE(ids, (QList<int> { 3, 2, 3, 1, 1 }));
+        // An unplugged interface's reads fail quietly; the poll timer reads by itself.
+        FakeHid::removeDevice("/dev/hidraw1");
+        QTRY_COMPARE(ids, (QList<int> { 3, 2, 3, 1, 1, 2 }));
+    }
+
+    void theKeyLinkClosesEverythingItOpened()
+    {
         {
             UsbCamHID hid;
-            QList<int> ids;
-            connect(&hid, &UsbCamHID::btnClicked, [&ids](int id) { ids << id; });
-            QCOMPARE(hid.openDevices(), 0);
-            FakeHid::addDevice("/dev/hidraw0", 0x046D, product, 0x0200);
-            FakeHid::addDevice("/dev/hidraw2", vendor, 0x5502, 0x0300);
-            QCOMPARE(hid.openDevices(), 0);
-            QCOMPARE(FakeHid::openHandleCount(), 0);
-            FakeHid::addDevice("/dev/hidraw3", vendor, product, 0x0102);
-            // hidraw lists an interface once per usage: the same path may come twice.
-            FakeHid::addDevice("/dev/hidraw1", vendor, product, 0x0105);
-            FakeHid::addDevice("/dev/hidraw1", vendor, product, 0x0105);
+            FakeHid::addDevice("/dev/hidraw1", 0x3F1C, 0x5501, 0x0105);
             hid.openDevices();
-            QCOMPARE(hid.openDevices(), 0x0105); // the rescan closed the first handles
-            QCOMPARE(FakeHid::openHandleCount(), 2);
-
-            FakeHid::pushReport("/dev/hidraw1", "W");
-            for (const char* report : { "s", "x", "V", "W", "SVW", "S", "V" }) {
-                FakeHid::pushReport("/dev/hidraw3", report);
-                QTest::ignoreMessage(QtDebugMsg, qPrintable(QStringLiteral("Got camera key: ") + report[0]));
-            }
-            // Six polls as the 10 ms timer runs them: one report per interface and tick, lower case
-            // and others only logged, two presses in consecutive ticks, a report's first byte only.
-            for (int tick = 0; tick < 6; ++tick)
-                QMetaObject::invokeMethod(&hid, "onTimeRead", Qt::DirectConnection);
-            QCOMPARE(ids, (QList<int> { 3, 2, 3, 1, 1 }));
-            FakeHid::removeDevice("/dev/hidraw1"); // unplugged: its reads fail quietly
-            QTRY_COMPARE(ids, (QList<int> { 3, 2, 3, 1, 1, 2 })); // the poll timer reads by itself
+            QCOMPARE(FakeHid::openHandleCount(), 1);
         }
         QCOMPARE(FakeHid::openHandleCount(), 0);
         QVERIFY(!FakeHid::isInitialised());
+    }
+
+private:
+    static void addInputRows()
+    {
+        QTest::addColumn<QString>("format");
+        QTest::addColumn<QString>("url");
+        QTest::addColumn<QSize>("size");
+        QTest::newRow("MJPEG 4:2:2") << "matroska" << mjpegClip << QSize(1920, 1080);
+        QTest::newRow("raw YUYV") << "nut" << yuyvClip << QSize(1920, 1080);
+        QTest::newRow("odd size") << "lavfi"
+                                  << "color=c=red:size=321x241,format=rgb24" << QSize(321, 241);
     }
 };
 
