@@ -89,10 +89,8 @@ private slots:
     {
         QTest::addColumn<QString>("chosen");
         QTest::addColumn<QString>("expected");
-        QTest::newRow("without separator") << "/srv/captures"
-                                           << "/srv/captures/";
-        QTest::newRow("with separator") << "/srv/other/"
-                                        << "/srv/other/";
+        QTest::newRow("without separator") << QStringLiteral("/srv/captures") << "/srv/captures/";
+        QTest::newRow("with separator") << QStringLiteral("/srv/other/") << "/srv/other/";
     }
     void chosenCaptureFolderIsStoredWithATrailingSeparator()
     {
@@ -133,10 +131,8 @@ private slots:
     {
         QTest::addColumn<QString>("kind");
         QTest::addColumn<QString>("expected");
-        QTest::newRow("text") << "rbText"
-                              << "0";
-        QTest::newRow("picture") << "rbPict"
-                                 << "1";
+        QTest::newRow("text") << QStringLiteral("rbText") << "0";
+        QTest::newRow("picture") << QStringLiteral("rbPict") << "1";
     }
     void watermarkKindIsStoredOnOk()
     {
@@ -172,10 +168,8 @@ private slots:
     {
         QTest::addColumn<QString>("key");
         QTest::addColumn<QString>("expected");
-        QTest::newRow("key 1 as chosen") << "BtnMgr/btn1"
-                                         << "4";
-        QTest::newRow("key 2 at its default") << "BtnMgr/btn2"
-                                              << "1";
+        QTest::newRow("key 1 as chosen") << QStringLiteral("BtnMgr/btn1") << "4";
+        QTest::newRow("key 2 at its default") << QStringLiteral("BtnMgr/btn2") << "1";
     }
     void keyControlStoresTheCommandOfEachCameraKey()
     {
@@ -191,10 +185,8 @@ private slots:
     {
         QTest::addColumn<QString>("key");
         QTest::addColumn<QString>("value");
-        QTest::newRow("above the table") << "BtnMgr/btn1"
-                                         << "9";
-        QTest::newRow("below the table") << "BtnMgr/btn2"
-                                         << "-3";
+        QTest::newRow("above the table") << QStringLiteral("BtnMgr/btn1") << "9";
+        QTest::newRow("below the table") << QStringLiteral("BtnMgr/btn2") << "-3";
     }
     void keyControlDropsAStoredCommandOutOfRange()
     {
@@ -299,16 +291,16 @@ private slots:
         QTest::addColumn<QString>("editorKind");
         QTest::addColumn<int>("value");
         QTest::addColumn<Writes>("expected");
-        QTest::newRow("spin box") << "Brightness"
-                                  << "spin" << 20 << Writes { { kBright, 20 } };
-        QTest::newRow("slider") << "Brightness"
-                                << "slider" << -5 << Writes { { kBright, -5 } };
-        QTest::newRow("menu") << "Power Line Frequency"
-                              << "combo" << 2 << Writes { { V4L2_CID_POWER_LINE_FREQUENCY, 2 } };
-        QTest::newRow("menu with gaps") << "Auto Exposure"
-                                        << "combo" << 0 << Writes { { V4L2_CID_EXPOSURE_AUTO, 1 } };
-        QTest::newRow("button") << "Pan, Reset"
-                                << "button" << 0 << Writes { { V4L2_CID_PAN_RESET, 0 } };
+        QTest::newRow("spin box") << QStringLiteral("Brightness") << "spin" << 20
+                                  << Writes { { kBright, 20 } };
+        QTest::newRow("slider") << QStringLiteral("Brightness") << "slider" << -5
+                                << Writes { { kBright, -5 } };
+        QTest::newRow("menu") << QStringLiteral("Power Line Frequency") << "combo" << 2
+                              << Writes { { V4L2_CID_POWER_LINE_FREQUENCY, 2 } };
+        QTest::newRow("menu with gaps")
+            << QStringLiteral("Auto Exposure") << "combo" << 0 << Writes { { V4L2_CID_EXPOSURE_AUTO, 1 } };
+        QTest::newRow("button") << QStringLiteral("Pan, Reset") << "button" << 0
+                                << Writes { { V4L2_CID_PAN_RESET, 0 } };
     }
     void editIsWrittenToTheCamera()
     {
