@@ -986,14 +986,6 @@ private slots:
         QVERIFY(stoppedFirst);
     }
 
-    void grabErrorWarnsOnce()
-    {
-        open(nullptr, "testsrc2=size=320x240:rate=30:duration=1");
-        QTRY_VERIFY_WITH_TIMEOUT(!boxes->boxes.isEmpty(), 15000);
-        QVERIFY(waitMore(diskQueries, 2));
-        QCOMPARE(boxTexts(), QStringList(systemText("grab_eror")));
-    }
-
     void cameraThatCannotBeOpenedSaysWhyInTheView_data()
     {
         QTest::addColumn<QString>("failOpen");
