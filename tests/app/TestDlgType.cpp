@@ -26,21 +26,39 @@ class TestDlgType : public QObject
 private slots:
     void initTestCase() { TestSupport::copyShippedLanguages(); }
 
-    void closingAsksAndOnlyYesEndsTheProgram()
+    void closingAsksWhetherToExit()
     {
+        MsgBoxRecorder no(QMessageBox::No);
         DlgType dialog;
         dialog.show();
-        {
-            MsgBoxRecorder no(QMessageBox::No);
-            QVERIFY(!dialog.close());
-            QCOMPARE(no.boxes.size(), 1);
-            QCOMPARE(no.boxes.at(0).kind, MsgBox::Kind::Question);
-            QCOMPARE(no.boxes.at(0).text, QStringLiteral("Do you want to exit Karvex?"));
-        }
+        dialog.close();
+        QCOMPARE(no.boxes.value(0).text, QStringLiteral("Do you want to exit Karvex?"));
+    }
+
+    void exitQuestionIsAQuestion()
+    {
+        MsgBoxRecorder no(QMessageBox::No);
+        DlgType dialog;
+        dialog.show();
+        dialog.close();
+        QCOMPARE(no.boxes.value(0).kind, MsgBox::Kind::Question);
+    }
+
+    void declinedExitKeepsTheDialog()
+    {
+        MsgBoxRecorder no(QMessageBox::No);
+        DlgType dialog;
+        dialog.show();
+        QVERIFY(!dialog.close());
+    }
+
+    void confirmedExitEndsTheProgram()
+    {
         MsgBoxRecorder yes(QMessageBox::Yes);
+        DlgType dialog;
+        dialog.show();
         QVERIFY(programEndsAfter([&dialog] { QVERIFY(dialog.close()); }));
         QVERIFY(!dialog.isVisible());
-        QCOMPARE(yes.boxes.size(), 1);
     }
 
     void modeChoiceHidesTheDialogUntilTheWindowCloses_data()

@@ -17,83 +17,96 @@ namespace {
 const quint32 kBright = V4L2_CID_BRIGHTNESS, kAutoWb = V4L2_CID_AUTO_WHITE_BALANCE,
               kWbTemp = V4L2_CID_WHITE_BALANCE_TEMPERATURE;
 using Writes = QList<QPair<quint32, qint32>>;
-
-// The editor in the row of the control's name (its label, or the push button itself).
-template <typename T = QWidget> T* editor(const std::unique_ptr<DlgVidCtrl>& dialog, const QString& name)
-{
-    for (QWidget* w : dialog->findChildren<QWidget*>()) {
-        if ((qobject_cast<QLabel*>(w) || qobject_cast<QPushButton*>(w)) && w->property("text") == name) {
-            auto* grid = qobject_cast<QGridLayout*>(w->parentWidget()->layout());
-            int row, column, rowSpan, columnSpan;
-            grid->getItemPosition(grid->indexOf(w), &row, &column, &rowSpan, &columnSpan);
-            QWidget* cell = grid->itemAtPosition(row, 1)->widget();
-            return qobject_cast<T*>(cell) ? qobject_cast<T*>(cell) : cell->findChild<T*>();
-        }
-    }
-    return nullptr;
-}
 } // namespace
+
+Q_DECLARE_METATYPE(Writes)
 
 class TestCameraDialogs : public QObject
 {
     Q_OBJECT
 
     QString answer; // what the operator picks in the next folder or file chooser
+    std::shared_ptr<V4l2Script> script;
+    std::unique_ptr<DlgVidCtrl> videoControl;
+
     // "<absent>" keeps "stored nothing" apart from "stored empty text".
-    static QString stored(const char* key) { return AppSettings().value(key, QStringLiteral("<absent>")); }
+    static QString stored(const QString& key) { return AppSettings().value(key, QStringLiteral("<absent>")); }
+
+    // Video Control on the typical camera plus a control of each kind the dialog leaves out,
+    // greys or only acts on; the driver greys the manual temperature while the automatic
+    // white balance runs and then reports the temperature it chose.
+    void openVideoControl()
+    {
+        script = V4l2Script::typicalCamera();
+        script->add(V4L2_CID_SHARPNESS, V4L2_CTRL_TYPE_INTEGER, "Sharp", 0, 7, 3, 3, V4L2_CTRL_FLAG_DISABLED);
+        script->add(V4L2_CID_PAN_RESET, V4L2_CTRL_TYPE_BUTTON, "Pan, Reset", 0, 0, 0, 0);
+        script->add(V4L2_CID_CAMERA_SENSOR_ROTATION, V4L2_CTRL_TYPE_INTEGER, "Rotation", 0, 270, 0, 90,
+            V4L2_CTRL_FLAG_READ_ONLY, {}, 90);
+        script->add(V4L2_CID_PIXEL_RATE, V4L2_CTRL_TYPE_INTEGER64, "Pixel Rate", 0, 0, 0, 0);
+        script->afterWrite = [](V4l2Script& driver, quint32 id, qint32 value) {
+            if (id == kAutoWb) {
+                driver.controls[kWbTemp].query.flags = value ? V4L2_CTRL_FLAG_INACTIVE : 0;
+                driver.controls[kWbTemp].value = value ? 5100 : 4000;
+            }
+        };
+        videoControl = std::make_unique<DlgVidCtrl>(
+            nullptr, std::make_unique<ScriptedV4l2>(script), ScriptedV4l2(script).list(), QString());
+    }
+
+    // The editor in the row of the control's name (its label, or the push button itself).
+    template <typename T = QWidget> T* editor(const QString& name) const
+    {
+        for (QWidget* w : videoControl->findChildren<QWidget*>()) {
+            if ((qobject_cast<QLabel*>(w) || qobject_cast<QPushButton*>(w)) && w->property("text") == name) {
+                auto* grid = qobject_cast<QGridLayout*>(w->parentWidget()->layout());
+                int row, column, rowSpan, columnSpan;
+                grid->getItemPosition(grid->indexOf(w), &row, &column, &rowSpan, &columnSpan);
+                QWidget* cell = grid->itemAtPosition(row, 1)->widget();
+                return qobject_cast<T*>(cell) ? qobject_cast<T*>(cell) : cell->findChild<T*>();
+            }
+        }
+        return nullptr;
+    }
 
 private slots:
     void initTestCase()
     {
         FileChooser::setHandler([this](const FileChooser::Request&) { return answer; });
     }
-
-    void optionDialogsStoreExactlyTheChoice()
+    void init()
     {
-        // Save path: a trailing "/".
-        DlgSavePath dialog(nullptr);
-        for (const char* chosen : { "/srv/captures", "/srv/other/" }) {
-            answer = QLatin1String(chosen);
-            dialog.findChild<QPushButton*>("bnMore")->click();
-            dialog.findChild<QPushButton*>("bnOK")->click();
-            QCOMPARE(stored("SavePath/path"), answer.endsWith('/') ? answer : answer + '/');
-        }
-
-        // Watermark: type "1"/"0" only on OK; a cancelled chooser keeps the picture.
-        AppSettings().setValue(QStringLiteral("WMarker/text"), QStringLiteral("Dr. Weber"));
-        DlgWMarker marker(nullptr);
-        answer = QStringLiteral("/pics/clinic.png");
-        marker.findChild<QPushButton*>("bnPict")->click();
+        QFile::remove(QStringLiteral("settings.ini"));
         answer.clear();
-        marker.findChild<QPushButton*>("bnPict")->click();
-        marker.findChild<QRadioButton*>("rbPict")->click();
-        marker.findChild<QPushButton*>("bnCancel")->click();
-        QCOMPARE(stored("WMarker/type"), QStringLiteral("<absent>"));
-        marker.findChild<QPushButton*>("bnOK")->click();
-        QCOMPARE(stored("WMarker/type") + stored("WMarker/text") + stored("WMarker/path"),
-            QStringLiteral("1Dr. Weber/pics/clinic.png"));
-        marker.findChild<QRadioButton*>("rbText")->click();
-        marker.findChild<QPushButton*>("bnOK")->click();
-        QCOMPARE(stored("WMarker/type"), QStringLiteral("0"));
+    }
+    void cleanup()
+    {
+        videoControl.reset();
+        script.reset();
+        V4l2Controls::setFactory(nullptr);
+    }
 
-        // Key control: the chosen rows; a stored row out of range becomes -1 (no selection).
-        DlgBtnMgr keys(nullptr);
-        keys.findChild<QComboBox*>("cbBtn1")->setCurrentIndex(4);
-        keys.findChild<QPushButton*>("bnOK")->click();
-        QCOMPARE(stored("BtnMgr/btn1") + stored("BtnMgr/btn2"), QStringLiteral("41"));
-
-        AppSettings().setValue(QStringLiteral("BtnMgr/btn1"), QStringLiteral("9"));
-        AppSettings().setValue(QStringLiteral("BtnMgr/btn2"), QStringLiteral("-3"));
-        DlgBtnMgr outOfRange(nullptr);
-        outOfRange.findChild<QPushButton*>("bnOK")->click();
-        QCOMPARE(stored("BtnMgr/btn1") + stored("BtnMgr/btn2"), QStringLiteral("-1-1"));
+    void chosenCaptureFolderIsStoredWithATrailingSeparator_data()
+    {
+        QTest::addColumn<QString>("chosen");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("without separator") << QStringLiteral("/srv/captures") << "/srv/captures/";
+        QTest::newRow("with separator") << QStringLiteral("/srv/other/") << "/srv/other/";
+    }
+    void chosenCaptureFolderIsStoredWithATrailingSeparator()
+    {
+        QFETCH(QString, chosen);
+        QFETCH(QString, expected);
+        DlgSavePath dialog(nullptr);
+        answer = chosen;
+        dialog.findChild<QPushButton*>("bnMore")->click();
+        dialog.findChild<QPushButton*>("bnOK")->click();
+        QCOMPARE(stored("SavePath/path"), expected);
     }
 
     void cancelledFolderChooserKeepsTheCaptureFolder()
     {
         AppSettings().setValue(QStringLiteral("SavePath/path"), QStringLiteral("/srv/captures/"));
         DlgSavePath dialog(nullptr);
-        answer.clear(); // cancelled
         dialog.findChild<QPushButton*>("bnMore")->click();
         dialog.findChild<QPushButton*>("bnOK")->click();
         QCOMPARE(stored("SavePath/path"), QStringLiteral("/srv/captures/"));
@@ -106,86 +119,263 @@ private slots:
         QCOMPARE(shown.color(QPalette::Base), dialog.palette().color(QPalette::Window));
     }
 
-    void videoControlOpensForACameraWithControlsAndWritesThem()
+    void cancelledWatermarkStoresNothing()
     {
-        QWidget window;
-        std::shared_ptr<V4l2Script> script;
-        V4l2Controls::setFactory([&](const QString&) -> std::unique_ptr<V4l2Controls> {
+        DlgWMarker marker(nullptr);
+        marker.findChild<QRadioButton*>("rbPict")->click();
+        marker.findChild<QPushButton*>("bnCancel")->click();
+        QCOMPARE(stored("WMarker/type"), QStringLiteral("<absent>"));
+    }
+
+    void watermarkKindIsStoredOnOk_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("text") << QStringLiteral("rbText") << "0";
+        QTest::newRow("picture") << QStringLiteral("rbPict") << "1";
+    }
+    void watermarkKindIsStoredOnOk()
+    {
+        QFETCH(QString, kind);
+        QFETCH(QString, expected);
+        DlgWMarker marker(nullptr);
+        marker.findChild<QRadioButton*>(kind)->click();
+        marker.findChild<QPushButton*>("bnOK")->click();
+        QCOMPARE(stored("WMarker/type"), expected);
+    }
+
+    void watermarkTextIsKeptWhenAPictureIsChosen()
+    {
+        AppSettings().setValue(QStringLiteral("WMarker/text"), QStringLiteral("Dr. Weber"));
+        DlgWMarker marker(nullptr);
+        marker.findChild<QRadioButton*>("rbPict")->click();
+        marker.findChild<QPushButton*>("bnOK")->click();
+        QCOMPARE(stored("WMarker/text"), QStringLiteral("Dr. Weber"));
+    }
+
+    void cancelledPictureChooserKeepsTheWatermarkPicture()
+    {
+        DlgWMarker marker(nullptr);
+        answer = QStringLiteral("/pics/clinic.png");
+        marker.findChild<QPushButton*>("bnPict")->click();
+        answer.clear();
+        marker.findChild<QPushButton*>("bnPict")->click();
+        marker.findChild<QPushButton*>("bnOK")->click();
+        QCOMPARE(stored("WMarker/path"), QStringLiteral("/pics/clinic.png"));
+    }
+
+    void keyControlStoresTheCommandOfEachCameraKey_data()
+    {
+        QTest::addColumn<QString>("key");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("key 1 as chosen") << QStringLiteral("BtnMgr/btn1") << "4";
+        QTest::newRow("key 2 at its default") << QStringLiteral("BtnMgr/btn2") << "1";
+    }
+    void keyControlStoresTheCommandOfEachCameraKey()
+    {
+        QFETCH(QString, key);
+        QFETCH(QString, expected);
+        DlgBtnMgr keys(nullptr);
+        keys.findChild<QComboBox*>("cbBtn1")->setCurrentIndex(4);
+        keys.findChild<QPushButton*>("bnOK")->click();
+        QCOMPARE(stored(key), expected);
+    }
+
+    void keyControlDropsAStoredCommandOutOfRange_data()
+    {
+        QTest::addColumn<QString>("key");
+        QTest::addColumn<QString>("value");
+        QTest::newRow("above the table") << QStringLiteral("BtnMgr/btn1") << "9";
+        QTest::newRow("below the table") << QStringLiteral("BtnMgr/btn2") << "-3";
+    }
+    void keyControlDropsAStoredCommandOutOfRange()
+    {
+        QFETCH(QString, key);
+        QFETCH(QString, value);
+        AppSettings().setValue(key, value);
+        DlgBtnMgr keys(nullptr);
+        keys.findChild<QPushButton*>("bnOK")->click();
+        QCOMPARE(stored(key), QStringLiteral("-1"));
+    }
+
+    void videoControlDoesNotOpenForAScriptedCameraWithoutUsableControls_data()
+    {
+        QTest::addColumn<bool>("plugged");
+        QTest::newRow("unplugged") << false;
+        QTest::newRow("only a disabled control") << true;
+    }
+    void videoControlDoesNotOpenForAScriptedCameraWithoutUsableControls()
+    {
+        QFETCH(bool, plugged);
+        if (plugged) {
+            script = std::make_shared<V4l2Script>();
+            script->add(kBright, V4L2_CTRL_TYPE_INTEGER, "Brightness", 0, 9, 0, 0, V4L2_CTRL_FLAG_DISABLED);
+        }
+        V4l2Controls::setFactory([this](const QString&) -> std::unique_ptr<V4l2Controls> {
             return script ? std::make_unique<ScriptedV4l2>(script) : nullptr;
         });
-        QVERIFY(!DlgVidCtrl::openFor(&window, "/dev/video7", "Camera")); // unplugged
-        script = std::make_shared<V4l2Script>();
-        script->add(kBright, V4L2_CTRL_TYPE_INTEGER, "Brightness", 0, 9, 0, 0, V4L2_CTRL_FLAG_DISABLED);
+        QWidget window;
         QVERIFY(!DlgVidCtrl::openFor(&window, "/dev/video7", "Camera"));
+    }
 
+    void videoControlDoesNotOpenOnANodeThatIsNoCamera_data()
+    {
+        QTest::addColumn<QString>("node");
+        QTest::newRow("missing") << "/nonexistent/video9";
+        QTest::newRow("character device") << "/dev/null";
+        QTest::newRow("plain file") << "not-a-camera";
+    }
+    void videoControlDoesNotOpenOnANodeThatIsNoCamera()
+    {
+        QFETCH(QString, node);
+        if (node == QLatin1String("not-a-camera"))
+            node = TestSupport::writeFile(node, "x");
+        QWidget window;
+        QVERIFY(!DlgVidCtrl::openFor(&window, node, "Camera"));
+    }
+
+    void videoControlOpensOverTheWindowTitledWithTheCamerasName()
+    {
         script = V4l2Script::typicalCamera();
-        QString shown;
+        V4l2Controls::setFactory([this](const QString&) -> std::unique_ptr<V4l2Controls> {
+            return std::make_unique<ScriptedV4l2>(script);
+        });
+        QWidget window;
+        QString title;
+        QWidget* parent = nullptr;
         QTimer::singleShot(0, this, [&] {
             QWidget* dialog = QApplication::activeModalWidget();
-            shown = dialog->windowTitle() + (dialog->parentWidget() == &window ? " over the window" : "");
+            title = dialog->windowTitle();
+            parent = dialog->parentWidget();
             dialog->close();
         });
         QVERIFY(DlgVidCtrl::openFor(&window, "/dev/video2", "ZEN-LUX Camera"));
-        QCOMPARE(shown, QStringLiteral("ZEN-LUX Camera over the window"));
+        QCOMPARE(title, QStringLiteral("ZEN-LUX Camera"));
+        QCOMPARE(parent, &window);
+    }
 
-        // The real device layer on nodes that are no cameras.
-        V4l2Controls::setFactory(nullptr);
-        for (const QString& node : { QStringLiteral("/nonexistent/video9"), QStringLiteral("/dev/null"),
-                 TestSupport::writeFile(QStringLiteral("not-a-camera"), "x") })
-            QVERIFY2(!DlgVidCtrl::openFor(&window, node, "Camera"), qPrintable(node));
+    void videoControlLeavesOutControlsItCannotEdit_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::newRow("disabled") << "Sharp";
+        QTest::newRow("64-bit") << "Pixel Rate";
+    }
+    void videoControlLeavesOutControlsItCannotEdit()
+    {
+        QFETCH(QString, name);
+        openVideoControl();
+        QVERIFY(!editor(name));
+    }
 
-        // Plus a control of each kind the dialog leaves out, greys or only acts on.
-        script->add(V4L2_CID_SHARPNESS, V4L2_CTRL_TYPE_INTEGER, "Sharp", 0, 7, 3, 3, V4L2_CTRL_FLAG_DISABLED);
-        script->add(V4L2_CID_PAN_RESET, V4L2_CTRL_TYPE_BUTTON, "Pan, Reset", 0, 0, 0, 0);
-        script->add(V4L2_CID_CAMERA_SENSOR_ROTATION, V4L2_CTRL_TYPE_INTEGER, "Rotation", 0, 270, 0, 90,
-            V4L2_CTRL_FLAG_READ_ONLY, {}, 90);
-        script->add(V4L2_CID_PIXEL_RATE, V4L2_CTRL_TYPE_INTEGER64, "Pixel Rate", 0, 0, 0, 0);
-        // The driver greys the manual temperature while the automatic white balance runs.
-        script->afterWrite = [](V4l2Script& driver, quint32 id, qint32 value) {
-            if (id == kAutoWb) {
-                driver.controls[kWbTemp].query.flags = value ? V4L2_CTRL_FLAG_INACTIVE : 0;
-                driver.controls[kWbTemp].value = value ? 5100 : 4000;
-            }
-        };
-        auto dialog = std::make_unique<DlgVidCtrl>(
-            nullptr, std::make_unique<ScriptedV4l2>(script), ScriptedV4l2(script).list(), QString());
-        QVERIFY(!editor(dialog, "Sharp") && !editor(dialog, "Pixel Rate"));
-        QVERIFY(editor<QCheckBox>(dialog, "White Balance, Automatic")->isChecked());
-        QCOMPARE(editor<QComboBox>(dialog, "Power Line Frequency")->currentText(), QStringLiteral("50 Hz"));
-        QVERIFY(!editor(dialog, "Rotation")->isEnabled());
+    void videoControlShowsACheckBoxAsTheCameraHoldsIt()
+    {
+        openVideoControl();
+        QVERIFY(editor<QCheckBox>("White Balance, Automatic")->isChecked());
+    }
 
-        editor<QSpinBox>(dialog, "Brightness")->setValue(20);
-        editor<QSlider>(dialog, "Brightness")->setValue(-5);
-        editor<QComboBox>(dialog, "Power Line Frequency")->setCurrentIndex(2);
-        editor<QComboBox>(dialog, "Auto Exposure")->setCurrentIndex(0); // menu index 1: there is no 2
-        editor<QPushButton>(dialog, "Pan, Reset")->click();
-        // Automatic white balance off hands the temperature to the operator; on greys it again
-        // with the value the camera chose.
-        auto* temp = editor<QSpinBox>(dialog, "White Balance Temperature");
-        editor<QCheckBox>(dialog, "White Balance, Automatic")->click();
-        temp->setValue(3200);
-        editor<QCheckBox>(dialog, "White Balance, Automatic")->click();
-        QVERIFY(!temp->isEnabled() && temp->value() == 5100);
-        QCOMPARE(script->writes,
-            (Writes { { kBright, 20 }, { kBright, -5 }, { V4L2_CID_POWER_LINE_FREQUENCY, 2 },
-                { V4L2_CID_EXPOSURE_AUTO, 1 }, { V4L2_CID_PAN_RESET, 0 }, { kAutoWb, 0 }, { kWbTemp, 3200 },
-                { kAutoWb, 1 } }));
+    void videoControlShowsAMenuEntryAsTheCameraHoldsIt()
+    {
+        openVideoControl();
+        QCOMPARE(editor<QComboBox>("Power Line Frequency")->currentText(), QStringLiteral("50 Hz"));
+    }
 
-        // Defaults: neither the button (it only acts) nor the read-only rotation.
-        script->writes.clear();
-        dialog->findChild<QPushButton*>(QStringLiteral("bnDeft"))->click();
+    void videoControlGreysAReadOnlyControl()
+    {
+        openVideoControl();
+        QVERIFY(!editor("Rotation")->isEnabled());
+    }
+
+    void editIsWrittenToTheCamera_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("editorKind");
+        QTest::addColumn<int>("value");
+        QTest::addColumn<Writes>("expected");
+        QTest::newRow("spin box") << QStringLiteral("Brightness") << "spin" << 20
+                                  << Writes { { kBright, 20 } };
+        QTest::newRow("slider") << QStringLiteral("Brightness") << "slider" << -5
+                                << Writes { { kBright, -5 } };
+        QTest::newRow("menu") << QStringLiteral("Power Line Frequency") << "combo" << 2
+                              << Writes { { V4L2_CID_POWER_LINE_FREQUENCY, 2 } };
+        QTest::newRow("menu with gaps")
+            << QStringLiteral("Auto Exposure") << "combo" << 0 << Writes { { V4L2_CID_EXPOSURE_AUTO, 1 } };
+        QTest::newRow("button") << QStringLiteral("Pan, Reset") << "button" << 0
+                                << Writes { { V4L2_CID_PAN_RESET, 0 } };
+    }
+    void editIsWrittenToTheCamera()
+    {
+        QFETCH(QString, name);
+        QFETCH(QString, editorKind);
+        QFETCH(int, value);
+        QFETCH(Writes, expected);
+        openVideoControl();
+        if (editorKind == QLatin1String("spin"))
+            editor<QSpinBox>(name)->setValue(value);
+        else if (editorKind == QLatin1String("slider"))
+            editor<QSlider>(name)->setValue(value);
+        else if (editorKind == QLatin1String("combo"))
+            editor<QComboBox>(name)->setCurrentIndex(value);
+        else
+            editor<QPushButton>(name)->click();
+        QCOMPARE(script->writes, expected);
+    }
+
+    void automaticWhiteBalanceOffHandsTheTemperatureToTheOperator()
+    {
+        openVideoControl();
+        editor<QCheckBox>("White Balance, Automatic")->click();
+        editor<QSpinBox>("White Balance Temperature")->setValue(3200);
+        QCOMPARE(script->writes, (Writes { { kAutoWb, 0 }, { kWbTemp, 3200 } }));
+    }
+
+    void automaticWhiteBalanceOnGreysTheTemperature()
+    {
+        openVideoControl();
+        editor<QCheckBox>("White Balance, Automatic")->click();
+        editor<QCheckBox>("White Balance, Automatic")->click();
+        QVERIFY(!editor<QSpinBox>("White Balance Temperature")->isEnabled());
+    }
+
+    void automaticWhiteBalanceOnShowsTheTemperatureTheCameraChose()
+    {
+        openVideoControl();
+        editor<QCheckBox>("White Balance, Automatic")->click();
+        editor<QCheckBox>("White Balance, Automatic")->click();
+        QCOMPARE(editor<QSpinBox>("White Balance Temperature")->value(), 5100);
+    }
+
+    void defaultsWritesEveryWritableControlButNoButton()
+    {
+        openVideoControl();
+        videoControl->findChild<QPushButton*>(QStringLiteral("bnDeft"))->click();
         QCOMPARE(script->writes,
             (Writes { { kBright, 0 }, { V4L2_CID_CONTRAST, 32 }, { V4L2_CID_SATURATION, 55 }, { kAutoWb, 1 },
                 { V4L2_CID_POWER_LINE_FREQUENCY, 1 }, { kWbTemp, 4600 }, { V4L2_CID_EXPOSURE_AUTO, 3 },
                 { V4L2_CID_EXPOSURE_ABSOLUTE, 250 } }));
-        // A refused write shows the camera's value again; unplugged, every control greys.
+    }
+
+    void refusedWriteShowsTheCamerasValueAgain()
+    {
+        openVideoControl();
         script->failingWrites << kBright;
-        editor<QSpinBox>(dialog, "Brightness")->setValue(33);
-        QCOMPARE(editor<QSlider>(dialog, "Brightness")->value(), 0);
+        editor<QSpinBox>("Brightness")->setValue(33);
+        QCOMPARE(editor<QSlider>("Brightness")->value(), 8);
+    }
+
+    void unpluggedCameraGreysEveryControl_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::newRow("number") << "Brightness";
+        QTest::newRow("menu") << "Power Line Frequency";
+        QTest::newRow("button") << "Pan, Reset";
+    }
+    void unpluggedCameraGreysEveryControl()
+    {
+        QFETCH(QString, name);
+        openVideoControl();
         script->unplugged = true;
-        editor<QSpinBox>(dialog, "Contrast")->setValue(50);
-        for (const char* name : { "Brightness", "Power Line Frequency", "Pan, Reset" })
-            QVERIFY2(!editor(dialog, name)->isEnabled(), name);
+        editor<QSpinBox>("Contrast")->setValue(50);
+        QVERIFY(!editor(name)->isEnabled());
     }
 
     void aboutShowsTheProgramsVersion()

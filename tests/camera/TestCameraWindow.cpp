@@ -93,14 +93,29 @@ class TestCameraWindow : public QObject
             texts << box.text;
         return texts;
     }
-    // The camera entries of the device menu as "device key|text|checked".
-    QStringList cameraEntries() const
+    // The camera entries of the device menu.
+    QList<QAction*> cameraActions() const
     {
-        QStringList entries;
+        QList<QAction*> entries;
         for (QAction* a : window->findChild<QMenu*>(QStringLiteral("mCams"))->actions())
             if (a != action("mcRefr") && !a->isSeparator() && !a->menu())
-                entries << QString("%1|%2|%3").arg(a->data().toString(), a->text()).arg(a->isChecked());
+                entries << a;
         return entries;
+    }
+    // The device keys of the camera entries, in menu order.
+    QStringList cameraKeys() const
+    {
+        QStringList keys;
+        for (QAction* a : cameraActions())
+            keys << a->data().toString();
+        return keys;
+    }
+    QAction* cameraEntry(const QString& deviceKey) const
+    {
+        for (QAction* a : cameraActions())
+            if (a->data().toString() == deviceKey)
+                return a;
+        return nullptr;
     }
     QString checkedCamera() const
     {
@@ -145,6 +160,18 @@ class TestCameraWindow : public QObject
             emulator->plug(device);
         devices << CameraDevices::Device(QStringLiteral("/dev/video7"), QStringLiteral("ZEN-LUX HD"));
     }
+    // Blue pictures p0.bmp, p1.bmp, ... in the working folder, by absolute path.
+    static QStringList writeBluePictures(int count)
+    {
+        QStringList pictures;
+        QImage blue(320, 240, QImage::Format_RGB32);
+        blue.fill(Qt::blue);
+        for (int i = 0; i < count; ++i) {
+            pictures << QDir::current().absoluteFilePath(QStringLiteral("p%1.bmp").arg(i));
+            blue.save(pictures.last(), "BMP");
+        }
+        return pictures;
+    }
     // Shows the window and makes it the active one, as when the operator works in it.
     void showActive()
     {
@@ -152,8 +179,9 @@ class TestCameraWindow : public QObject
         window->activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(window));
     }
-    // The capture folder the window uses, as it names it in messages.
-    static QString captureFolder() { return QDir().absoluteFilePath(QStringLiteral("Capture")) + '/'; }
+    // The default capture folder as the window names it in messages: "Capture/" in the
+    // working folder.
+    static QString defaultCaptureFolder() { return QDir::currentPath() + QStringLiteral("/Capture/"); }
     // A capture folder that takes no files: read-only for root, write-protected for others.
     QString useRefusingFolder()
     {
@@ -164,6 +192,14 @@ class TestCameraWindow : public QObject
             QFile::setPermissions(folder, QFile::ReadOwner | QFile::ExeOwner);
         AppSettings().setValue(QStringLiteral("SavePath/path"), folder);
         return folder + '/';
+    }
+    // Whether a file can be created in the folder after all (root ignores the permissions).
+    static bool takesFiles(const QString& folder)
+    {
+        QFile probe(folder + QStringLiteral("probe"));
+        const bool created = probe.open(QIODevice::WriteOnly);
+        probe.remove();
+        return created;
     }
     QStringList negotiated() const { return emulator->log().filter(QRegularExpression("^S_")); }
     // The emulated camera is pulled out of its socket: gone from the device list, and udev tells.
@@ -242,7 +278,10 @@ private slots:
             return sources.contains(key) ? qMakePair(QByteArray("lavfi"), sources.value(key))
                                          : qMakePair(QByteArray("video4linux2"), key);
         });
-        DiskSpace::setSource([this](const QString&) { return ++diskQueries, freeBytes; });
+        DiskSpace::setSource([this](const QString&) {
+            ++diskQueries;
+            return freeBytes;
+        });
     }
     void init()
     {
@@ -265,51 +304,112 @@ private slots:
         smallDisk.reset();
     }
 
-    void cameraMenuStatusBarAndLanguageFollowTheirSources()
+    void statusBarShowsTheFreeSpace()
+    {
+        freeBytes = 1610612736;
+        open();
+        QCOMPARE(statusText(5), QStringLiteral("1.50G"));
+    }
+
+    void openerCaptionNamesTheCamera()
     {
         QDialog opener;
         opener.setObjectName(QStringLiteral("DlgType"));
         auto* caption = new QLabel(&opener);
         caption->setObjectName(QStringLiteral("lbCAM"));
+        open(&opener);
+        QCOMPARE(caption->text(), QStringLiteral("Camera"));
+    }
+
+    void cameraMenuListsTheExaminationCamerasOnly()
+    {
         devices = { { "/dev/video2", "ORA-LUX Pro" }, { "/dev/video1", "zen-lux (lower case)" },
             { "usb:3-1", "Endoscope TUBO-LUX" }, { "/dev/video5", "Laptop webcam" },
             // The same device name twice: the later description counts.
             { "/dev/video4", "ZEN-LUX HD" }, { "/dev/video4", "Capture card" } };
-        sources.insert("/dev/video2", "testsrc2=size=320x240:rate=30,realtime");
-        freeBytes = 1610612736;
-        open(&opener);
-        QCOMPARE(statusText(5), QStringLiteral("1.50G"));
-        QCOMPARE(caption->text(), QStringLiteral("Camera"));
-        const QStringList all = { "/dev/video0|Examination Camera|1", "/dev/video2|Examination Camera|0",
-            "usb_3-1|Examination Camera|0" };
-        QCOMPARE(cameraEntries(), all);
+        open();
+        QCOMPARE(cameraKeys(), QStringList({ "/dev/video0", "/dev/video2", "usb_3-1" }));
+    }
+
+    void cameraEntryIsNamedExaminationCamera()
+    {
+        open();
+        QCOMPARE(cameraEntry(QStringLiteral("/dev/video0"))->text(), QStringLiteral("Examination Camera"));
+    }
+
+    void cameraOpenedFirstIsChecked()
+    {
+        devices = { { "/dev/video2", "ORA-LUX Pro" } };
+        open();
+        QCOMPARE(checkedCamera(), QStringLiteral("/dev/video0"));
+    }
+
+    void refreshShowsTheKeyDevicesRelease_data()
+    {
+        QTest::addColumn<int>("release");
+        QTest::addColumn<QString>("shown");
+        QTest::newRow("1.02") << 0x0102 << "V1.02";
+        QTest::newRow("hexadecimal digit") << 0x0A05 << "VA.05";
+        QTest::newRow("1.00") << 0x0100 << "V1.00";
+        QTest::newRow("no key device") << 0 << "";
+    }
+    void refreshShowsTheKeyDevicesRelease()
+    {
+        QFETCH(int, release);
+        QFETCH(QString, shown);
+        FakeHid::addDevice("/dev/hidraw0", 0x3F1C, 0x5501, 0x0999);
+        open();
+        FakeHid::removeDevice("/dev/hidraw0");
+        if (release)
+            FakeHid::addDevice("/dev/hidraw0", 0x3F1C, 0x5501, quint16(release));
+        action("mcRefr")->trigger();
+        QCOMPARE(statusText(3), shown);
+    }
+
+    void refreshKeepsTheRunningCamera()
+    {
+        open();
         QVERIFY(waitMore(frames, 2));
-
-        // Refresh reads the key device's release again and keeps the running camera.
-        for (const auto& release : QList<QPair<int, QString>> {
-                 { 0x0102, "V1.02" }, { 0x0A05, "VA.05" }, { 0x0100, "V1.00" }, { 0, "" } }) {
-            FakeHid::removeDevice("/dev/hidraw0");
-            if (release.first)
-                FakeHid::addDevice("/dev/hidraw0", 0x3F1C, 0x5501, release.first);
-            action("mcRefr")->trigger();
-            QCOMPARE(statusText(3), release.second);
-        }
-        QCOMPARE(cameraEntries(), all);
+        action("mcRefr")->trigger();
         QCOMPARE(opens, (QMap<QByteArray, int> { { "/dev/video0", 1 } }));
+    }
 
-        // The camera in use is gone: the first remaining one takes over.
+    void cameraInUseGoneLetsTheFirstRemainingOneTakeOver()
+    {
+        devices = { { "/dev/video2", "ORA-LUX Pro" } };
+        sources.insert("/dev/video2", "testsrc2=size=320x240:rate=30,realtime");
+        open();
         devices.removeLast();
         action("mcRefr")->trigger();
-        QCOMPARE(cameraEntries(), QStringList({ "/dev/video2|Examination Camera|1", all.at(2) }));
+        QCOMPARE(checkedCamera(), QStringLiteral("/dev/video2"));
         QTRY_COMPARE(view()->sourceWidth(), 320);
+    }
 
-        // A language switch retranslates the window, its camera entries and the opener.
+    void languageSwitchRetranslates_data()
+    {
+        QTest::addColumn<QString>("what");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("window title") << QStringLiteral("title") << "Karvex Kamera";
+        QTest::newRow("menu entry") << QStringLiteral("moSnap") << "&Foto";
+        QTest::newRow("camera entry") << QStringLiteral("camera") << "Untersuchungskamera";
+        QTest::newRow("the opener's caption") << QStringLiteral("caption") << "Kamera";
+    }
+    void languageSwitchRetranslates()
+    {
+        QFETCH(QString, what);
+        QFETCH(QString, expected);
+        QDialog opener;
+        opener.setObjectName(QStringLiteral("DlgType"));
+        auto* caption = new QLabel(&opener);
+        caption->setObjectName(QStringLiteral("lbCAM"));
+        open(&opener);
         for (QAction* language : window->findChild<QMenu*>(QStringLiteral("msLang"))->actions())
             if (language->text() == QLatin1String("Deutsch"))
                 language->trigger();
-        QCOMPARE(QStringList({ window->windowTitle(), action("moSnap")->text(), caption->text() })
-                << cameraEntries().value(0),
-            QStringList({ "Karvex Kamera", "&Foto", "Kamera", "/dev/video2|Untersuchungskamera|1" }));
+        const QMap<QString, QString> shown { { "title", window->windowTitle() },
+            { "moSnap", action("moSnap")->text() }, { "camera", cameraEntry("/dev/video0")->text() },
+            { "caption", caption->text() } };
+        QCOMPARE(shown.value(what), expected);
     }
 
     void statusBarShowsTheOpenCamerasSizeAndRate()
@@ -395,7 +495,7 @@ private slots:
         emulator.reset(new FakeV4l2Camera);
         open(nullptr, QByteArray());
         replugEmulatedCamera();
-        QTRY_COMPARE(cameraEntries(), QStringList("/dev/video7|Examination Camera|1"));
+        QTRY_COMPARE(checkedCamera(), QStringLiteral("/dev/video7"));
     }
 
     void closedWindowOpensNoCameraPluggedIn()
@@ -419,7 +519,7 @@ private slots:
         plugEmulatedCamera();
         open(nullptr, QByteArray());
         unplugEmulatedCamera();
-        QTRY_COMPARE(cameraEntries(), QStringList());
+        QTRY_COMPARE(cameraKeys(), QStringList());
     }
 
     void lostCameraIsReopenedWhenPluggedBackIntoItsNode()
@@ -559,148 +659,342 @@ private slots:
         QCOMPARE(cameraControl(kAutoExposure), 0);
     }
 
-    void statusBarIsEmptyWithoutCamera()
+    void viewInputEntersFullScreen_data()
     {
-        open(nullptr, QByteArray());
-        QCOMPARE(statusText(1), QString());
+        QTest::addColumn<int>("key"); // Qt::Key_unknown: a double click
+        QTest::newRow("F12") << int(Qt::Key_F12);
+        QTest::newRow("Esc") << int(Qt::Key_Escape);
+        QTest::newRow("double click") << int(Qt::Key_unknown);
+    }
+    void viewInputEntersFullScreen()
+    {
+        QFETCH(int, key);
+        open()->show();
+        QVERIFY(QTest::qWaitForWindowExposed(window));
+        key == Qt::Key_unknown ? QTest::mouseDClick(view(), Qt::LeftButton)
+                               : QTest::keyClick(view(), Qt::Key(key));
+        QVERIFY(window->isFullScreen());
     }
 
-    void viewAndCameraKeysFollowTheirTables()
+    void viewInputLeavesFullScreen_data() { viewInputEntersFullScreen_data(); }
+    void viewInputLeavesFullScreen()
+    {
+        // F12 has to reach the view also while the menu bar (and its shortcut) is hidden.
+        QFETCH(int, key);
+        open()->show();
+        QVERIFY(QTest::qWaitForWindowExposed(window));
+        action("mvFull")->trigger();
+        key == Qt::Key_unknown ? QTest::mouseDClick(view(), Qt::LeftButton)
+                               : QTest::keyClick(view(), Qt::Key(key));
+        QVERIFY(!window->isFullScreen());
+    }
+
+    void fullScreenShowsThePictureAlone_data()
+    {
+        QTest::addColumn<QString>("what");
+        QTest::newRow("window full screen") << "window";
+        QTest::newRow("entry checked") << "entry";
+        QTest::newRow("menu bar hidden") << "menu bar";
+        QTest::newRow("status bar hidden") << "status bar";
+    }
+    void fullScreenShowsThePictureAlone()
+    {
+        QFETCH(QString, what);
+        open()->show();
+        QTest::keyClick(view(), Qt::Key_F12);
+        const QMap<QString, bool> state { { "window", window->isFullScreen() },
+            { "entry", action("mvFull")->isChecked() }, { "menu bar", window->menuBar()->isHidden() },
+            { "status bar", window->statusBar()->isHidden() } };
+        QVERIFY(state.value(what));
+    }
+
+    void spaceFreezesThePicture()
+    {
+        open()->show();
+        QVERIFY(waitMore(frames, 2));
+        QTest::keyClick(view(), Qt::Key_Space);
+        QVERIFY(action("moFrez")->isChecked());
+    }
+
+    void freezingTakesOnePictureHoweverLongItLasts()
+    {
+        open()->show();
+        QVERIFY(waitMore(frames, 2));
+        QTest::keyClick(view(), Qt::Key_Space);
+        QVERIFY(waitMore(frames, 2));
+        QTest::keyClick(view(), Qt::Key_Space);
+        QCOMPARE(captures().size(), 1);
+    }
+
+    void sidePanelIsHiddenOutsideAnExamination()
+    {
+        open()->show();
+        QVERIFY(window->findChild<QWidget*>(QStringLiteral("sider"))->isHidden());
+    }
+
+    void cameraKeyRunsTheCommandAssignedAtThePress()
     {
         FakeHid::addDevice("/dev/hidraw0", 0x3F1C, 0x5501, 0x0100);
-        open()->show();
-        QVERIFY(QTest::qWaitForWindowExposed(window) && waitMore(frames, 2));
-        // F12 has to reach the view also while the menu bar (and its shortcut) is hidden.
-        for (Qt::Key key : { Qt::Key_Escape, Qt::Key_F12, Qt::Key_unknown }) {
-            for (bool full : { true, false }) {
-                key == Qt::Key_unknown ? QTest::mouseDClick(view(), Qt::LeftButton)
-                                       : QTest::keyClick(view(), key);
-                QVERIFY(window->isFullScreen() == full && action("mvFull")->isChecked() == full
-                    && window->menuBar()->isHidden() == full && window->statusBar()->isHidden() == full);
-            }
-        }
-        // Freezing takes exactly one picture, however long the picture stays frozen.
-        QTest::keyClick(view(), Qt::Key_Space);
-        QVERIFY(view()->isFrozen() && action("moFrez")->isChecked() && waitMore(frames, 2));
-        QTest::keyClick(view(), Qt::Key_Space);
-        QTest::keyClick(view(), Qt::Key_A);
-        QVERIFY(!window->isFullScreen() && !view()->isFrozen());
-        QCOMPARE(captures().size(), 1);
-        QVERIFY(window->findChild<QWidget*>(QStringLiteral("sider"))->isHidden()); // not in examination
+        open();
+        QVERIFY(waitMore(frames, 2));
+        AppSettings().setValue(QStringLiteral("BtnMgr/btn2"), QStringLiteral("2"));
+        FakeHid::pushReport("/dev/hidraw0", "V");
+        QTRY_VERIFY(action("moFrez")->isChecked());
+    }
 
-        // Camera keys read their command on every press; one outside the table does nothing.
-        // Reports are handled in order, so once key 2 (now freeze) has acted, key 1 is done.
+    void cameraKeyWithACommandOutsideTheTableDoesNothing()
+    {
+        FakeHid::addDevice("/dev/hidraw0", 0x3F1C, 0x5501, 0x0100);
+        open();
+        QVERIFY(waitMore(frames, 2));
         AppSettings().setValue(QStringLiteral("BtnMgr/btn1"), QStringLiteral("7"));
         AppSettings().setValue(QStringLiteral("BtnMgr/btn2"), QStringLiteral("2"));
+        // Reports are handled in order: once key 2 (freeze) has acted, key 1 is done.
         FakeHid::pushReport("/dev/hidraw0", "S");
         FakeHid::pushReport("/dev/hidraw0", "V");
         QTRY_VERIFY(action("moFrez")->isChecked());
-        QCOMPARE(captures().size(), 2); // the freeze picture only
+        QCOMPARE(captures().size(), 1); // the freeze picture only
     }
 
-    void examinationCapturesAreFiledAlsoInFullScreen()
+    void whiteBalanceKeyRunsNoCommand()
+    {
+        FakeHid::addDevice("/dev/hidraw0", 0x3F1C, 0x5501, 0x0100);
+        open();
+        QVERIFY(waitMore(frames, 2));
+        // The white balance key, then key 2 (freeze): once the freeze is on, the first was handled.
+        AppSettings().setValue(QStringLiteral("BtnMgr/btn2"), QStringLiteral("2"));
+        FakeHid::pushReport("/dev/hidraw0", "W");
+        FakeHid::pushReport("/dev/hidraw0", "V");
+        QTRY_VERIFY(action("moFrez")->isChecked());
+        QCOMPARE(captures().size(), 1); // the freeze picture only
+    }
+
+    void alwaysOnTopKeepsTheWindowAboveOthers_data()
+    {
+        QTest::addColumn<int>("triggers");
+        QTest::addColumn<bool>("onTop");
+        QTest::newRow("on") << 1 << true;
+        QTest::newRow("on and off") << 2 << false;
+    }
+    void alwaysOnTopKeepsTheWindowAboveOthers()
+    {
+        QFETCH(int, triggers);
+        QFETCH(bool, onTop);
+        open()->show();
+        for (int i = 0; i < triggers; ++i)
+            action("mvTopm")->trigger();
+        QCOMPARE(window->windowFlags().testFlag(Qt::WindowStaysOnTopHint), onTop);
+    }
+
+    void viewEntryIsTheOnlyCheckedOneOfItsGroup_data()
+    {
+        QTest::addColumn<QString>("entry");
+        QTest::addColumn<QStringList>("group");
+        const QStringList mirrors { "mvpDeft", "mvpVert", "mvpHorz" };
+        const QStringList turns { "mvpRoat0", "mvpRoat90", "mvpRoat180", "mvpRoat270" };
+        QTest::newRow("Vertical") << "mvpVert" << mirrors;
+        QTest::newRow("Horizontal") << "mvpHorz" << mirrors;
+        QTest::newRow("Default") << "mvpDeft" << mirrors;
+        QTest::newRow("90 degrees") << "mvpRoat90" << turns;
+        QTest::newRow("180 degrees") << "mvpRoat180" << turns;
+        QTest::newRow("270 degrees") << "mvpRoat270" << turns;
+        QTest::newRow("0 degrees") << "mvpRoat0" << turns;
+    }
+    void viewEntryIsTheOnlyCheckedOneOfItsGroup()
+    {
+        QFETCH(QString, entry);
+        QFETCH(QStringList, group);
+        open();
+        // Start from another entry of the group, so that the check has to move.
+        action(group.at(entry == group.at(0) ? 1 : 0).toLatin1().constData())->trigger();
+        action(entry.toLatin1().constData())->trigger();
+        QStringList checked;
+        for (const QString& name : group)
+            if (action(name.toLatin1().constData())->isChecked())
+                checked << name;
+        QCOMPARE(checked, QStringList(entry));
+    }
+
+    void snapshotHasTheCamerasSize()
+    {
+        open();
+        QVERIFY(waitMore(frames, 2));
+        action("moSnap")->trigger();
+        QCOMPARE(QImage(captures().value(0)).size(), QSize(640, 480));
+    }
+
+    void fullScreenSnapshotInAnExaminationIsFiledInTheHiddenSidePanel()
+    {
+        open()->enterExamination(QStringLiteral("Anna"), {});
+        window->show();
+        action("mvFull")->trigger();
+        QVERIFY(waitMore(frames, 2));
+        QSignalSpy snaps(window.data(), &FrmCamera::snap);
+        action("moSnap")->trigger();
+        QCOMPARE(panel().size(), 1);
+        QCOMPARE(panel().at(0)->property("path").toString(), snaps.value(0).value(0).toString());
+    }
+
+    void sidePanelReturnsAfterFullScreen()
+    {
+        open()->enterExamination(QStringLiteral("Anna"), {});
+        window->show();
+        action("mvFull")->trigger();
+        action("mvFull")->trigger();
+        QVERIFY(window->findChild<QWidget*>(QStringLiteral("sider"))->isVisible());
+    }
+
+    void recordingsWithinOneSecondKeepEveryVideo()
+    {
+        open();
+        QVERIFY(waitMore(frames, 2));
+        QSignalSpy records(window.data(), &FrmCamera::record);
+        QStringList recorded;
+        for (int i = 0; i < 3; ++i) {
+            action("moRecd")->trigger();
+            QVERIFY(waitMore(frames, 3));
+            action("moRecd")->trigger();
+            recorded += records.last().at(0).toStringList();
+        }
+        QCOMPARE(recorded, captures("*.mp4"));
+    }
+
+    void captureFolderWithoutTrailingSeparatorStillReceivesThePictures()
+    {
+        QDir().mkdir(QStringLiteral("pictures"));
+        AppSettings().setValue(
+            QStringLiteral("SavePath/path"), QDir::currentPath() + QStringLiteral("/pictures"));
+        open();
+        QVERIFY(waitMore(frames, 2));
+        action("moSnap")->trigger();
+        QCOMPARE(QDir(QStringLiteral("pictures")).entryList(QDir::Files).size(), 1);
+    }
+
+    void backStopsTheRecordingAndAnnouncesIt()
     {
         QWidget opener;
         open(&opener)->setAttribute(Qt::WA_DeleteOnClose);
         window->enterExamination(QStringLiteral("Anna"), {});
         window->show();
         QVERIFY(waitMore(frames, 2));
-        QSignalSpy snaps(window, &FrmCamera::snap);
-        QSignalSpy records(window, &FrmCamera::record);
-        action("moSnap")->trigger();
-        QCOMPARE(snaps.size(), 1);
-        const QString path = snaps.at(0).at(0).toString();
-        QCOMPARE(captures("*"), QStringList(path));
-        QCOMPARE(QImage(path).size(), QSize(640, 480));
-        QVERIFY(panel().size() == 1 && panel().at(0)->property("path") == path);
+        QSignalSpy records(window.data(), &FrmCamera::record);
+        action("moRecd")->trigger();
+        window->findChild<QPushButton*>(QStringLiteral("bnBack"))->click();
+        QCOMPARE(records.size(), 1);
+    }
 
-        // Full screen hides the side panel, yet the picture is filed under the patient.
-        action("mvFull")->trigger();
+    void backAnnouncesTheRecordingBeforeTheOpenerComesBack()
+    {
+        QWidget opener;
+        open(&opener)->setAttribute(Qt::WA_DeleteOnClose);
+        window->enterExamination(QStringLiteral("Anna"), {});
+        window->show();
         QVERIFY(waitMore(frames, 2));
-        action("moSnap")->trigger();
-        QCOMPARE(snaps.size(), 2);
-        QCOMPARE(panel().size(), 2);
-        action("mvFull")->trigger();
-        QVERIFY(window->findChild<QWidget*>(QStringLiteral("sider"))->isVisible());
-
-        // Recordings within one second keep every video.
-        QStringList recorded;
-        for (int i = 1; i <= 3; ++i) {
-            action("moRecd")->trigger();
-            QVERIFY(view()->isRecordingIndicatorOn() && waitMore(frames, 3));
-            action("moRecd")->trigger();
-            QCOMPARE(records.size(), i);
-            recorded += records.last().at(0).toStringList();
-        }
-        QCOMPARE(recorded, captures("*.mp4"));
-
-        // A hand-edited folder without the trailing separator still receives the pictures.
-        QDir().mkdir(QStringLiteral("pictures"));
-        AppSettings().setValue(QStringLiteral("SavePath/path"), QDir::current().absoluteFilePath("pictures"));
-        QVERIFY(waitMore(frames, 1));
-        action("moSnap")->trigger();
-        QCOMPARE(QDir(QStringLiteral("pictures")).entryList(QDir::Files).size(), 1);
-
-        // Back stops a recording and announces it before the opener comes back.
         action("moRecd")->trigger();
         bool openerHidden = false;
         connect(window, &FrmCamera::record, this, [&] { openerHidden = opener.isHidden(); });
         window->findChild<QPushButton*>(QStringLiteral("bnBack"))->click();
-        QVERIFY(records.size() == 4 && openerHidden && opener.isVisible());
+        QVERIFY(openerHidden);
+    }
+
+    void backShowsTheOpenerAndClosesTheWindow()
+    {
+        QWidget opener;
+        open(&opener)->setAttribute(Qt::WA_DeleteOnClose);
+        window->enterExamination(QStringLiteral("Anna"), {});
+        window->show();
+        window->findChild<QPushButton*>(QStringLiteral("bnBack"))->click();
+        QVERIFY(opener.isVisible());
         QTRY_VERIFY(window.isNull());
     }
 
-    void recordingNeedsTheFreeSpaceLimitAndStopsBelowIt()
+    void recordingBelowTheFreeSpaceLimitIsRefused()
     {
+        freeBytes = kLimit - 1;
         open();
         QVERIFY(waitMore(frames, 2));
-        QSignalSpy records(window, &FrmCamera::record);
+        action("moRecd")->trigger();
+        QVERIFY(!action("moRecd")->isChecked());
+        QCOMPARE(captures("*.mp4"), QStringList());
+    }
+
+    void recordingRefusedForSpaceSaysSoOnce()
+    {
         // The box is modal and the disk watch ticks meanwhile: the tick must not take the
         // refused recording for a running one and report a full disk on top.
         freeBytes = kLimit - 1;
+        open();
+        QVERIFY(waitMore(frames, 2));
         boxes->onShow = [&](const MsgBoxRecorder::Box&) { QVERIFY(waitMore(diskQueries, 1)); };
         action("moRecd")->trigger();
-        QVERIFY(!action("moRecd")->isChecked() && captures("*.mp4").isEmpty());
         QCOMPARE(boxTexts(), QStringList(systemText("disk_mins")));
+    }
 
+    void recordingStartsAtTheFreeSpaceLimit()
+    {
         freeBytes = kLimit;
+        open();
+        QVERIFY(waitMore(frames, 2));
         action("moRecd")->trigger();
         QVERIFY(action("moRecd")->isChecked());
+    }
+
+    void recordingStopsWhenTheSpaceFallsBelowTheLimit()
+    {
+        open();
+        QVERIFY(waitMore(frames, 2));
+        QSignalSpy records(window.data(), &FrmCamera::record);
+        action("moRecd")->trigger();
         bool stoppedFirst = false;
         expectStopBeforeBox(records, stoppedFirst);
         freeBytes = kLimit - 1;
-        QTRY_COMPARE(boxes->boxes.size(), 2);
-        QVERIFY(stoppedFirst && waitMore(diskQueries, 2));
-        QCOMPARE(boxTexts().mid(1), QStringList(systemText("disk_full")));
+        QTRY_COMPARE(boxTexts(), QStringList(systemText("disk_full")));
+        QVERIFY(stoppedFirst);
+    }
+
+    void recordingStoppedForSpaceKeepsItsFile()
+    {
+        open();
+        QVERIFY(waitMore(frames, 2));
+        QSignalSpy records(window.data(), &FrmCamera::record);
+        action("moRecd")->trigger();
+        freeBytes = kLimit - 1;
+        QTRY_COMPARE(records.size(), 1);
         QVERIFY(QFileInfo::exists(records.at(0).at(0).toStringList().value(0)));
     }
 
-    void grabErrorStopsRecordingThenWarns()
+    void recordingStoppedForSpaceSaysSoOnce()
+    {
+        open();
+        QVERIFY(waitMore(frames, 2));
+        action("moRecd")->trigger();
+        freeBytes = kLimit - 1;
+        QTRY_COMPARE(boxes->boxes.size(), 1);
+        QVERIFY(waitMore(diskQueries, 2));
+        QCOMPARE(boxes->boxes.size(), 1);
+    }
+
+    void grabErrorStopsTheRecordingBeforeItWarns()
     {
         // A source that ends behaves like a camera pulled out of its socket.
         open(nullptr, "testsrc2=size=320x240:rate=30:duration=1");
-        QSignalSpy records(window, &FrmCamera::record);
+        QSignalSpy records(window.data(), &FrmCamera::record);
         action("moRecd")->trigger();
-        QVERIFY(action("moRecd")->isChecked());
         bool stoppedFirst = false;
         expectStopBeforeBox(records, stoppedFirst);
         QTRY_VERIFY_WITH_TIMEOUT(!boxes->boxes.isEmpty(), 15000);
-        QVERIFY(stoppedFirst && waitMore(diskQueries, 2));
-        QCOMPARE(boxTexts(), QStringList(systemText("grab_eror")));
+        QVERIFY(stoppedFirst);
     }
 
     void cameraThatCannotBeOpenedSaysWhyInTheView_data()
     {
         QTest::addColumn<QString>("failOpen");
         QTest::addColumn<QString>("shown");
-        QTest::newRow("busy") << "EBUSY"
-                              << "The camera is in use by another program.";
-        QTest::newRow("no permission") << "EACCES"
-                                       << "No permission to use the camera: see the README.";
-        QTest::newRow("gone") << "ENOENT"
-                              << "The camera could not be opened.";
-        QTest::newRow("node missing") << "unplugged"
-                                      << "The camera could not be opened.";
+        QTest::newRow("busy") << QStringLiteral("EBUSY") << "The camera is in use by another program.";
+        QTest::newRow("no permission")
+            << QStringLiteral("EACCES") << "No permission to use the camera: see the README.";
+        QTest::newRow("gone") << QStringLiteral("ENOENT") << "The camera could not be opened.";
+        QTest::newRow("node missing") << QStringLiteral("unplugged") << "The camera could not be opened.";
     }
     void cameraThatCannotBeOpenedSaysWhyInTheView()
     {
@@ -725,6 +1019,12 @@ private slots:
         QCOMPARE(view()->message(), QString());
     }
 
+    void statusBarIsEmptyWithoutCamera()
+    {
+        open(nullptr, QByteArray());
+        QCOMPARE(statusText(1), QString());
+    }
+
     void viewSaysSoWithoutAnyCamera()
     {
         open(nullptr, QByteArray());
@@ -745,7 +1045,7 @@ private slots:
         window->enterExamination(QStringLiteral("Anna"), {});
         QSignalSpy snaps(window.data(), &FrmCamera::snap);
         action("moSnap")->trigger();
-        QCOMPARE(boxTexts(), QStringList(systemText("cap_nopic").arg(captureFolder())));
+        QCOMPARE(boxTexts(), QStringList(systemText("cap_nopic").arg(defaultCaptureFolder())));
         QCOMPARE(snaps.size(), 0);
         QCOMPARE(panel().size(), 0);
         QCOMPARE(captures("*"), QStringList());
@@ -756,7 +1056,7 @@ private slots:
         open(nullptr, QByteArray());
         QSignalSpy records(window.data(), &FrmCamera::record);
         action("moRecd")->trigger();
-        QCOMPARE(boxTexts(), QStringList(systemText("cap_nopic").arg(captureFolder())));
+        QCOMPARE(boxTexts(), QStringList(systemText("cap_nopic").arg(defaultCaptureFolder())));
         QVERIFY(!action("moRecd")->isChecked());
         QCOMPARE(records.size(), 0);
     }
@@ -766,6 +1066,8 @@ private slots:
         open();
         window->enterExamination(QStringLiteral("Anna"), {});
         const QString folder = useRefusingFolder();
+        if (takesFiles(folder))
+            QSKIP("the folder still takes files: no read-only mount, and permissions do not bind this user");
         QVERIFY(waitMore(frames, 2));
         QSignalSpy snaps(window.data(), &FrmCamera::snap);
         action("moSnap")->trigger();
@@ -778,6 +1080,8 @@ private slots:
     {
         open();
         const QString folder = useRefusingFolder();
+        if (takesFiles(folder))
+            QSKIP("the folder still takes files: no read-only mount, and permissions do not bind this user");
         QVERIFY(waitMore(frames, 2));
         QSignalSpy records(window.data(), &FrmCamera::record);
         action("moRecd")->trigger();
@@ -895,44 +1199,63 @@ private slots:
         QCOMPARE(field->key(), QKeySequence());
     }
 
-    void exportTakesOneToFourExistingPicturesInPanelOrder()
+    void uncheckedPictureInTheSidePanelIsShownInColour()
     {
-        QStringList pictures;
-        QImage blue(320, 240, QImage::Format_RGB32);
-        blue.fill(Qt::blue);
-        for (int i = 0; i < 6; ++i) {
-            pictures << QDir::current().absoluteFilePath(QStringLiteral("p%1.bmp").arg(i));
-            blue.save(pictures.last(), "BMP");
-        }
+        const QStringList pictures = writeBluePictures(1);
+        open(nullptr, {})->enterExamination(QStringLiteral("Anna"), pictures);
+        window->show();
+        const QImage drawn = panel().at(0)->grab().toImage();
+        QCOMPARE(drawn.pixelColor(drawn.rect().center()), QColor(Qt::blue));
+    }
+
+    void exportOfPicturesWhoseFilesAreGoneSaysNoneIsChosen()
+    {
+        const QStringList pictures = writeBluePictures(2);
+        open(nullptr, {})->enterExamination(QStringLiteral("Anna"), pictures);
+        QFile::remove(pictures[1]);
+        panel().at(1)->setChecked(true);
+        QTest::mouseClick(window->findChild<QPushButton*>(QStringLiteral("bnExpt")), Qt::LeftButton);
+        QCOMPARE(boxTexts(), QStringList(systemText("sel_none")));
+    }
+
+    void exportOfMoreThanFourPicturesIsRefused()
+    {
+        const QStringList pictures = writeBluePictures(5);
+        open(nullptr, {})->enterExamination(QStringLiteral("Anna"), pictures);
+        window->show();
+        QSignalSpy reports(window.data(), &FrmCamera::report);
+        for (SelectableImageWidget* box : panel())
+            box->setChecked(true);
+        QTest::mouseClick(window->findChild<QPushButton*>(QStringLiteral("bnExpt")), Qt::LeftButton);
+        QCOMPARE(boxTexts(), QStringList(systemText("sel_4_max")));
+        QCOMPARE(reports.size(), 0);
+    }
+
+    void exportTakesTheCheckedExistingPicturesInPanelOrder()
+    {
+        const QStringList pictures = writeBluePictures(6);
+        open(nullptr, {})->enterExamination(QStringLiteral("Anna"), pictures);
+        QSignalSpy reports(window.data(), &FrmCamera::report);
+        QFile::remove(pictures[5]);
+        for (int i : { 5, 4, 3, 2, 0 })
+            panel().at(i)->setChecked(true);
+        QTest::mouseClick(window->findChild<QPushButton*>(QStringLiteral("bnExpt")), Qt::LeftButton);
+        QCOMPARE(reports.value(0).value(0).toStringList(),
+            QStringList({ pictures[0], pictures[2], pictures[3], pictures[4] }));
+    }
+
+    void exportShowsTheOpenerBeforeTheReportOpens()
+    {
+        const QStringList pictures = writeBluePictures(1);
         QWidget opener;
         open(&opener, {})->setAttribute(Qt::WA_DeleteOnClose);
         window->enterExamination(QStringLiteral("Anna"), pictures);
         window->show();
-        const QList<SelectableImageWidget*> shown = panel();
-        // An unchecked box still shows its picture in colour, not greyed out.
-        const QImage drawn = shown.at(0)->grab().toImage();
-        QCOMPARE(drawn.pixelColor(drawn.rect().center()), QColor(Qt::blue));
-
-        // Only a picture whose file has gone is chosen: nothing to export.
-        QPushButton* exportButton = window->findChild<QPushButton*>(QStringLiteral("bnExpt"));
-        QSignalSpy reports(window, &FrmCamera::report);
-        QFile::remove(pictures[5]);
-        shown.at(5)->setChecked(true);
-        QTest::mouseClick(exportButton, Qt::LeftButton);
-        for (SelectableImageWidget* box : shown)
-            box->setChecked(true);
-        QTest::mouseClick(exportButton, Qt::LeftButton);
-        QCOMPARE(boxTexts(), QStringList({ systemText("sel_none"), systemText("sel_4_max") }));
-        QVERIFY(window->isVisible());
-
-        bool closedFirst = false;
-        connect(window, &FrmCamera::report, this,
-            [&] { closedFirst = !window->isVisible() && opener.isVisible(); });
-        shown.at(1)->setChecked(false);
-        QTest::mouseClick(exportButton, Qt::LeftButton);
-        QVERIFY(reports.size() == 1 && closedFirst);
-        QCOMPARE(reports.at(0).at(0).toStringList(),
-            QStringList({ pictures[0], pictures[2], pictures[3], pictures[4] }));
+        bool openerShown = false;
+        connect(window, &FrmCamera::report, this, [&] { openerShown = opener.isVisible(); });
+        panel().at(0)->setChecked(true);
+        QTest::mouseClick(window->findChild<QPushButton*>(QStringLiteral("bnExpt")), Qt::LeftButton);
+        QVERIFY(openerShown);
     }
 };
 

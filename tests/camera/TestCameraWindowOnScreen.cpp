@@ -1,9 +1,11 @@
 // What the camera window shows on a real X display with a window manager: the live picture
-// read back from the screen after the changes that used to lose it.
+// read back from the screen after the changes that used to lose it, which way the view's
+// entries turn and mirror it, and what the keys and the watermark add on top.
 #include "CamGrabber.h"
 #include "CamViewer.h"
 #include "CameraDevices.h"
 #include "DiskSpace.h"
+#include "FakeHidapi.h"
 #include "FrmCamera.h"
 #include "Language.h"
 #include "TestSupport.h"
@@ -14,6 +16,17 @@ namespace {
 bool isRed(const QColor& colour)
 {
     return colour.red() > 200 && colour.green() < 60 && colour.blue() < 60;
+}
+
+QString colourName(const QColor& colour)
+{
+    if (isRed(colour))
+        return QStringLiteral("red");
+    if (colour.blue() > 200 && colour.red() < 60 && colour.green() < 60)
+        return QStringLiteral("blue");
+    if (colour.lightness() < 20)
+        return QStringLiteral("black");
+    return colour.name();
 }
 } // namespace
 
@@ -31,6 +44,37 @@ class TestCameraWindowOnScreen : public QObject
         const QImage shot
             = QGuiApplication::primaryScreen()->grabWindow(0, middle.x(), middle.y(), 1, 1).toImage();
         return shot.pixelColor(0, 0);
+    }
+    // The colour the screen shows at an offset from the middle of the view.
+    QString shownAt(int dx, int dy) const
+    {
+        const QPoint at = view()->mapToGlobal(view()->rect().center() + QPoint(dx, dy));
+        return colourName(
+            QGuiApplication::primaryScreen()->grabWindow(0, at.x(), at.y(), 1, 1).toImage().pixelColor(0, 0));
+    }
+    // The corners of the middle of the picture that show the blue mark (top left in the source).
+    QStringList blueCorners() const
+    {
+        QStringList corners;
+        const QList<std::tuple<const char*, int, int>> points { { "top left", -90, -70 },
+            { "top right", 90, -70 }, { "bottom left", -90, 70 }, { "bottom right", 90, 70 } };
+        for (const auto& [name, dx, dy] : points)
+            if (shownAt(dx, dy) == QLatin1String("blue"))
+                corners << QLatin1String(name);
+        return corners;
+    }
+    // Whether any pixel of the view's top-right or bottom-right strip (where the labels and the
+    // watermark go, beside the 320x240 picture) has the colour.
+    bool stripShows(int top, const QColor& colour) const
+    {
+        const QPoint at = view()->mapToGlobal(QPoint(view()->width() - 400, top));
+        const QImage strip
+            = QGuiApplication::primaryScreen()->grabWindow(0, at.x(), at.y(), 400, 40).toImage();
+        for (int y = 0; y < strip.height(); ++y)
+            for (int x = 0; x < strip.width(); ++x)
+                if (strip.pixelColor(x, y) == colour)
+                    return true;
+        return false;
     }
     QString netWmState() const
     {
@@ -50,14 +94,19 @@ private slots:
         CameraDevices::setSource([] {
             return QList<CameraDevices::Device> { { "/dev/video0", "ZEN-LUX HD" } };
         });
+        // Red with a blue mark in the top-left corner: which way the picture turns shows.
         CamGrabber::setInputResolver([](const QByteArray&) {
-            return qMakePair(QByteArray("lavfi"), QByteArray("color=c=red:size=320x240:rate=30,realtime"));
+            return qMakePair(QByteArray("lavfi"),
+                QByteArray("color=c=red:size=320x240:rate=30,"
+                           "drawbox=x=0:y=0:w=120:h=90:color=blue:t=fill,realtime"));
         });
         DiskSpace::setSource([](const QString&) { return 64LL << 30; });
     }
 
     void init()
     {
+        FakeHid::reset();
+        FakeHid::addDevice("/dev/hidraw0", 0x3F1C, 0x5501, 0x0100);
         QFile::remove(QStringLiteral("settings.ini"));
         Language::instance()->load(QDir().absoluteFilePath(QStringLiteral("language/lang_en-US.ini")));
         window = new FrmCamera(nullptr);
@@ -91,6 +140,86 @@ private slots:
         }
         QTest::qWait(300); // a lost picture shows as black only after the window system redraws
         QTRY_VERIFY_WITH_TIMEOUT(isRed(shownInTheMiddle()), 5000);
+    }
+
+    void viewEntryTurnsOrMirrorsThePicture_data()
+    {
+        QTest::addColumn<QStringList>("actions");
+        QTest::addColumn<QStringList>("expected");
+        QTest::newRow("as the camera sends it") << QStringList() << QStringList { "top left" };
+        QTest::newRow("Horizontal mirrors left and right")
+            << QStringList { "mvpHorz" } << QStringList { "top right" };
+        QTest::newRow("Vertical mirrors top and bottom")
+            << QStringList { "mvpVert" } << QStringList { "bottom left" };
+        QTest::newRow("Default undoes a mirror")
+            << QStringList { "mvpHorz", "mvpDeft" } << QStringList { "top left" };
+        QTest::newRow("90 degrees turns clockwise")
+            << QStringList { "mvpRoat90" } << QStringList { "top right" };
+        QTest::newRow("180 degrees") << QStringList { "mvpRoat180" } << QStringList { "bottom right" };
+        QTest::newRow("270 degrees") << QStringList { "mvpRoat270" } << QStringList { "bottom left" };
+        QTest::newRow("0 degrees undoes a turn")
+            << QStringList { "mvpRoat90", "mvpRoat0" } << QStringList { "top left" };
+    }
+    void viewEntryTurnsOrMirrorsThePicture()
+    {
+        QFETCH(QStringList, actions);
+        QFETCH(QStringList, expected);
+        for (const QString& name : actions)
+            action(name.toLatin1().constData())->trigger();
+        QTRY_COMPARE(blueCorners(), expected);
+    }
+
+    void zoomChangesTheSizeOfThePicture_data()
+    {
+        QTest::addColumn<QString>("entry");
+        QTest::addColumn<int>("dx");
+        QTest::addColumn<QString>("expected");
+        // The 320x240 picture is shown at its own size: its right edge 160 pixels from the middle.
+        QTest::newRow("inside the right edge") << QString() << 150 << "red";
+        QTest::newRow("beyond the right edge") << QString() << 170 << "black";
+        QTest::newRow("Zoom In reaches beyond it") << "moZmin" << 170 << "red";
+        QTest::newRow("Zoom Out withdraws inside it") << "moZout" << 150 << "black";
+    }
+    void zoomChangesTheSizeOfThePicture()
+    {
+        QFETCH(QString, entry);
+        QFETCH(int, dx);
+        QFETCH(QString, expected);
+        if (!entry.isEmpty())
+            action(entry.toLatin1().constData())->trigger();
+        QTRY_COMPARE(shownAt(dx, 0), expected);
+    }
+
+    void whiteBalanceKeyShowsItsLabel()
+    {
+        FakeHid::pushReport("/dev/hidraw0", "W");
+        QTRY_VERIFY(stripShows(45, QColor(0, 255, 0)));
+    }
+
+    void watermarkIsShownOnceItsDialogIsConfirmed_data()
+    {
+        QTest::addColumn<QString>("button");
+        QTest::addColumn<bool>("shown");
+        QTest::newRow("OK") << "bnOK" << true;
+        QTest::newRow("Cancel") << "bnCancel" << false;
+    }
+    void watermarkIsShownOnceItsDialogIsConfirmed()
+    {
+        QFETCH(QString, button);
+        QFETCH(bool, shown);
+        QTimer::singleShot(0, this, [&] {
+            QWidget* dialog = QApplication::activeModalWidget();
+            dialog->findChild<QRadioButton*>(QStringLiteral("rbText"))->click();
+            dialog->findChild<QLineEdit*>(QStringLiteral("leText"))
+                ->setText(QStringLiteral("CLINIC WATERMARK"));
+            dialog->findChild<QPushButton*>(button)->click();
+        });
+        action("msWmkr")->trigger();
+        int frames = 0;
+        view()->setPresentHook([&frames](const AVFrame*) { ++frames; });
+        QTRY_VERIFY(frames >= 5);
+        const int bottom = view()->height() - 45;
+        QTRY_COMPARE(stripShows(bottom, Qt::white), shown);
     }
 
     void alwaysOnTopReachesTheWindowManager()

@@ -63,6 +63,27 @@ class TestReportDialog : public QObject
 {
     Q_OBJECT
 
+    QString askedFilter; // the file type the last save dialog offered ("wrong parent" when not over the form)
+
+    static QString pdfPath() { return QDir::currentPath() + QStringLiteral("/report.pdf"); }
+    // Opens a new patient's report, fills in the findings (filled >= 1) and the doctor
+    // (filled = 2), and presses Preview, answering the save dialog with path.
+    void preview(DlgExport& dlg, int filled, const QString& path)
+    {
+        QFile::remove(path);
+        askedFilter.clear();
+        DlgExport::setSaveFileAsker(
+            [&dlg, path, this](QWidget* parent, const QString&, const QString& asked) {
+                askedFilter = parent == &dlg ? asked : QStringLiteral("wrong parent");
+                return path;
+            });
+        QVERIFY(openReport(dlg, addPatient("Anna", "Berg", 0, "1990/01/01")));
+        dlg.findChild<QPlainTextEdit*>("teJCSJ")->setPlainText(filled > 0 ? "Normal mucosa." : "");
+        dlg.findChild<QLineEdit*>("leDoct")->setText(filled > 1 ? "Dr. Roth" : "");
+        dlg.findChild<QPushButton*>("bnPreview")->click();
+        DlgExport::setSaveFileAsker(nullptr);
+    }
+
     // Saves a report while the disk fills up, made by a file size limit of 4 KB.
     static void saveOnAFullDisk(const QString& pdf)
     {
@@ -217,45 +238,86 @@ private slots:
 
     // Output waits for the findings, then the doctor; a PDF that cannot be written is reported
     // with its file name. The page itself is checked elsewhere.
-    void saveAsPdf_data()
+    void reportWithMissingTextFocusesTheField_data()
     {
         QTest::addColumn<int>("filled"); // findings, then the doctor
-        QTest::addColumn<QString>("path");
-        QTest::addColumn<QString>("warning"); // System key, or empty when the file is written
-        const auto row = [](const char* tag, int filled, const QString& path, const QString& warning) {
-            QTest::newRow(tag) << filled << path << warning;
-        };
-        const QString pdf = QDir::current().absoluteFilePath("report.pdf");
-        row("nothing filled in", 0, pdf, "inp_null");
-        row("no doctor", 1, pdf, "inp_null");
-        row("written", 2, pdf, "");
-        row("folder missing", 2, QDir::current().absoluteFilePath("no/such/folder/report.pdf"), "not_found");
+        QTest::addColumn<QString>("focused");
+        QTest::newRow("nothing filled in") << 0 << "teJCSJ";
+        QTest::newRow("no doctor") << 1 << "leDoct";
     }
-    void saveAsPdf()
+    void reportWithMissingTextFocusesTheField()
     {
         QFETCH(int, filled);
-        QFETCH(QString, path);
-        QFETCH(QString, warning);
+        QFETCH(QString, focused);
         MsgBoxRecorder boxes;
         DlgExport dlg;
-        QString filter;
-        DlgExport::setSaveFileAsker([&](QWidget* parent, const QString&, const QString& asked) {
-            filter = parent == &dlg ? asked : QStringLiteral("wrong parent");
-            return path;
-        });
-        QVERIFY(openReport(dlg, addPatient("Anna", "Berg", 0, "1990/01/01")));
-        dlg.findChild<QPlainTextEdit*>("teJCSJ")->setPlainText(filled > 0 ? "Normal mucosa." : "");
-        dlg.findChild<QLineEdit*>("leDoct")->setText(filled > 1 ? "Dr. Roth" : "");
-        dlg.findChild<QPushButton*>("bnPreview")->click();
-        DlgExport::setSaveFileAsker(nullptr);
-        QCOMPARE(filter, filled == 2 ? QStringLiteral("PDF Files (*.pdf)") : QString());
-        if (filled < 2)
-            QCOMPARE(dlg.focusWidget()->objectName(), filled ? "leDoct" : "teJCSJ");
-        QCOMPARE(boxes.boxes.size(), warning.isEmpty() ? 0 : 1);
-        const QString text = Language::instance()->text("System", warning);
-        QVERIFY(warning.isEmpty() || boxes.boxes[0].text == (filled == 2 ? text.arg(path) : text));
-        QFile file(path);
-        QCOMPARE(file.open(QIODevice::ReadOnly) && file.read(5) == "%PDF-", warning.isEmpty());
+        preview(dlg, filled, pdfPath());
+        QCOMPARE(dlg.focusWidget()->objectName(), focused);
+    }
+
+    void reportWithMissingTextSaysAFieldIsEmpty_data() { reportWithMissingTextFocusesTheField_data(); }
+    void reportWithMissingTextSaysAFieldIsEmpty()
+    {
+        QFETCH(int, filled);
+        MsgBoxRecorder boxes;
+        DlgExport dlg;
+        preview(dlg, filled, pdfPath());
+        QCOMPARE(boxes.boxes.value(0).text,
+            QStringLiteral("A required field is empty. Please fill it in and try again."));
+    }
+
+    void reportWithMissingTextAsksForNoFile_data() { reportWithMissingTextFocusesTheField_data(); }
+    void reportWithMissingTextAsksForNoFile()
+    {
+        QFETCH(int, filled);
+        MsgBoxRecorder boxes;
+        DlgExport dlg;
+        preview(dlg, filled, pdfPath());
+        QCOMPARE(askedFilter, QString());
+    }
+
+    void filledReportAsksForAPdfFileOverTheDialog()
+    {
+        MsgBoxRecorder boxes;
+        DlgExport dlg;
+        preview(dlg, 2, pdfPath());
+        QCOMPARE(askedFilter, QStringLiteral("PDF Files (*.pdf)"));
+    }
+
+    void filledReportIsWrittenAsPdf()
+    {
+        MsgBoxRecorder boxes;
+        DlgExport dlg;
+        preview(dlg, 2, pdfPath());
+        QFile file(pdfPath());
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.read(5), QByteArray("%PDF-"));
+    }
+
+    void writtenReportShowsNoMessage()
+    {
+        MsgBoxRecorder boxes;
+        DlgExport dlg;
+        preview(dlg, 2, pdfPath());
+        QCOMPARE(boxes.boxes.size(), 0);
+    }
+
+    void pdfInAMissingFolderIsReportedWithItsName()
+    {
+        MsgBoxRecorder boxes;
+        DlgExport dlg;
+        const QString path = QDir::currentPath() + QStringLiteral("/no/such/folder/report.pdf");
+        preview(dlg, 2, path);
+        QCOMPARE(boxes.boxes.value(0).text, Language::instance()->text("System", "not_found").arg(path));
+    }
+
+    void pdfInAMissingFolderIsNotWritten()
+    {
+        MsgBoxRecorder boxes;
+        DlgExport dlg;
+        const QString path = QDir::currentPath() + QStringLiteral("/no/such/folder/report.pdf");
+        preview(dlg, 2, path);
+        QVERIFY(!QFileInfo::exists(path));
     }
 
     void pdfNameIsSuggestedFromPatientAndDay()
@@ -343,7 +405,8 @@ private slots:
         auto* name = dlg.findChild<QLineEdit*>("leName");
         name->clear();
         dlg.findChild<QPushButton*>("bnOK")->click();
-        QVERIFY(dlg.isVisible() && dlg.focusWidget() == name);
+        QVERIFY(dlg.isVisible());
+        QCOMPARE(dlg.focusWidget(), name);
         QCOMPARE(boxes.boxes.size(), 1);
         QCOMPARE(boxes.boxes[0].text, Language::instance()->text("System", "inp_null"));
         QCOMPARE(AppSettings().value("Hospital/name", ""), QStringLiteral("Old Name"));
