@@ -32,7 +32,7 @@ QString noCamera()
 
 QString noLivePicture()
 {
-    return systemText("cam_x11");
+    return Language::systemText("cam_x11");
 }
 
 QString noPicture(const QString& folder)

@@ -350,7 +350,7 @@ private slots:
         QString shown;
         QTimer::singleShot(0, this, [&] {
             auto* name = child<QLineEdit>(QApplication::activeModalWidget(), "leFName");
-            QTest::qWaitFor([name] { return !name->text().isEmpty(); });
+            (void)QTest::qWaitFor([name] { return !name->text().isEmpty(); });
             shown = name->text();
             QApplication::activeModalWidget()->close();
         });
