@@ -27,8 +27,8 @@ int runLatency(const QStringList& args)
 {
     const int frames
         = qMax(300, bench::optionValue(args, QStringLiteral("--frames"), QStringLiteral("300")).toInt());
-    const QStringList size
-        = bench::optionValue(args, QStringLiteral("--size"), QStringLiteral("1280x720")).split('x');
+    const QStringList size = bench::optionValue(args, QStringLiteral("--size"), QStringLiteral("1280x720"))
+                                 .split(QLatin1Char('x'));
     if (size.size() != 2) {
         std::fprintf(stderr, "latency: --size takes WxH\n");
         return 2;

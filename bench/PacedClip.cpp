@@ -8,8 +8,11 @@ QString makeCameraClip(const QString& folder)
     const QString path = folder + QStringLiteral("/camera-1080p-mjpeg422.mkv");
     QProcess ffmpeg;
     ffmpeg.start(QStringLiteral("ffmpeg"),
-        { "-v", "error", "-y", "-f", "lavfi", "-i", "testsrc2=size=1920x1080:rate=30", "-t", "10", "-c:v",
-            "mjpeg", "-pix_fmt", "yuvj422p", "-q:v", "3", path });
+        QStringList { QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-y"),
+            QStringLiteral("-f"), QStringLiteral("lavfi"), QStringLiteral("-i"),
+            QStringLiteral("testsrc2=size=1920x1080:rate=30"), QStringLiteral("-t"), QStringLiteral("10"),
+            QStringLiteral("-c:v"), QStringLiteral("mjpeg"), QStringLiteral("-pix_fmt"),
+            QStringLiteral("yuvj422p"), QStringLiteral("-q:v"), QStringLiteral("3"), path });
     if (!ffmpeg.waitForFinished(300000) || ffmpeg.exitCode() != 0)
         return QString();
     return path;

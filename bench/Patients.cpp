@@ -129,9 +129,11 @@ void press(QWidget* target, int key, const QString& text)
 
 int runPatients(const QStringList& args)
 {
-    const int patients = qMax(1, bench::optionValue(args, QStringLiteral("--patients"), "10000").toInt());
-    const int records = qMax(0, bench::optionValue(args, QStringLiteral("--records"), "100000").toInt());
-    const int holdSeconds = bench::optionValue(args, QStringLiteral("--hold"), "0").toInt();
+    const int patients
+        = qMax(1, bench::optionValue(args, QStringLiteral("--patients"), QStringLiteral("10000")).toInt());
+    const int records
+        = qMax(0, bench::optionValue(args, QStringLiteral("--records"), QStringLiteral("100000")).toInt());
+    const int holdSeconds = bench::optionValue(args, QStringLiteral("--hold"), QStringLiteral("0")).toInt();
 
     QTemporaryDir work;
     QDir::setCurrent(work.path());

@@ -47,7 +47,7 @@ int runRecord(const QStringList& args)
     const double seconds
         = bench::optionValue(args, QStringLiteral("--seconds"), QStringLiteral("20")).toDouble();
     const double segmentSeconds
-        = bench::optionValue(args, QStringLiteral("--segment-seconds"), "0").toDouble();
+        = bench::optionValue(args, QStringLiteral("--segment-seconds"), QStringLiteral("0")).toDouble();
     QTemporaryDir scratch;
     QString out = bench::optionValue(args, QStringLiteral("--out"));
     if (out.isEmpty())

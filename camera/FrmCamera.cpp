@@ -71,9 +71,9 @@ bool folderAcceptsFiles(const QString& folder)
 }
 } // namespace
 
-FrmCamera::FrmCamera(QWidget* opener)
+FrmCamera::FrmCamera(QWidget* openerWindow)
     : QMainWindow(nullptr)
-    , opener(opener)
+    , opener(openerWindow)
     , ui(std::make_unique<Ui::FrmCamera>())
     , cameraGroup(new QActionGroup(this))
     , languageGroup(new QActionGroup(this))

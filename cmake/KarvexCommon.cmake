@@ -31,4 +31,14 @@ function(karvex_library name)
   add_library(${name} STATIC ${ARG_SOURCES})
   target_include_directories(${name} PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
   target_link_libraries(${name} PUBLIC ${ARG_LIBS})
+  karvex_strict(${name})
+endfunction()
+
+# The program's own code is held to more than the tests: no implicit conversions between
+# text and bytes (the encoding is always said), and warnings for shadowed names, hidden
+# overloads, casts that lose alignment and polymorphic classes without a virtual destructor.
+function(karvex_strict name)
+  target_compile_options(${name} PRIVATE -Wshadow -Woverloaded-virtual -Wnon-virtual-dtor -Wcast-align)
+  target_compile_definitions(${name} PRIVATE
+    QT_NO_CAST_FROM_ASCII QT_NO_CAST_TO_ASCII QT_NO_URL_CAST_FROM_STRING)
 endfunction()

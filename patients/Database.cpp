@@ -48,10 +48,10 @@ const QString recdUidIndex = QStringLiteral("CREATE INDEX IF NOT EXISTS recd_uid
 class Delivery
 {
 public:
-    Delivery(DbRequester* req, db_result callback, bool ok)
+    Delivery(DbRequester* req, db_result onDelivery, bool succeeded)
         : request(req, &release)
-        , callback(std::move(callback))
-        , ok(ok)
+        , callback(std::move(onDelivery))
+        , ok(succeeded)
     { }
 
     void operator()()

@@ -1,9 +1,9 @@
 #include "DbRequester.h"
 
-DbRequester::DbRequester(const QString& sql, const QVariantList& binds, bool batch)
-    : sql(sql)
-    , binds(binds)
-    , batch(batch)
+DbRequester::DbRequester(const QString& statement, const QVariantList& values, bool isBatch)
+    : sql(statement)
+    , binds(values)
+    , batch(isBatch)
 { }
 
 DbRequester::~DbRequester() = default;

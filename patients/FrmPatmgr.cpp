@@ -32,9 +32,9 @@ QTableWidgetItem* cell(const QVariant& value, Qt::Alignment alignment)
 
 } // namespace
 
-FrmPatmgr::FrmPatmgr(QWidget* opener)
+FrmPatmgr::FrmPatmgr(QWidget* openerWindow)
     : QMainWindow(nullptr)
-    , opener(opener)
+    , opener(openerWindow)
     , ui(std::make_unique<Ui::FrmPatmgr>())
 {
     ui->setupUi(this);

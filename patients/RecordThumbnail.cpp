@@ -65,7 +65,7 @@ QImage decodeSmall(const QString& path)
 QImage markedThumbnail(const QString& companion)
 {
     QImage thumbnail(companion);
-    const QImage mark(videoMark);
+    const QImage mark { QLatin1String(videoMark) };
     if (thumbnail.isNull() || mark.width() > thumbnail.width() || mark.height() > thumbnail.height())
         return thumbnail;
     if (thumbnail.format() != QImage::Format_RGB32
