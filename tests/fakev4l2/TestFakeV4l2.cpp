@@ -2,17 +2,13 @@
 #include "FakeV4l2Camera.h"
 #include "FfmpegPtr.h"
 #include "TestSupport.h"
-#include "V4l2Controls.h"
 
-#include <QElapsedTimer>
 #include <QImage>
-#include <QJsonArray>
 
 #include <cerrno>
 #include <fcntl.h>
 #include <linux/videodev2.h>
 #include <memory>
-#include <poll.h>
 #include <sys/ioctl.h>
 #include <sys/select.h>
 #include <thread>
@@ -22,7 +18,6 @@ extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavdevice/avdevice.h>
 #include <libavformat/avformat.h>
-#include <libavutil/time.h>
 #include <libswscale/swscale.h>
 }
 
@@ -119,29 +114,14 @@ private slots:
     void init();
     void cleanup();
 
-    void negotiatedFormatIsLogged_data();
-    void negotiatedFormatIsLogged();
-    void decodedPictureHasNegotiatedSize_data();
-    void decodedPictureHasNegotiatedSize();
+    void nearestSizeAndRateAreNegotiatedAndLogged();
     void pictureShowsColourBars_data();
     void pictureShowsColourBars();
-    void framesArePacedInRealTime();
-    void deviceOpenedWithoutOptionsKeepsCurrentFormat();
-    void unplugAfterFramesEndsReading();
-    void unplugWhileStreamingEndsReading();
-    void failOpenGivesErrno_data();
-    void failOpenGivesErrno();
-    void pollWaitsForTheNextFrame();
     void selectWatchesCameraBesideOtherDescriptors();
     void formatIsBusyWhileAnotherDescriptorStreams();
-    void rateChangeSlowsDeliveryButNotTheReportedRate();
 
-    void controlWalkListsEveryControl();
     void refusedControlValue_data();
     void refusedControlValue();
-    void controlValueIsKeptAcrossDescriptors();
-    void replugForgetsControlValues();
-    void programControlLayerReadsTheCamera();
     void pathNotInConfigIsUntouched();
 
 private:
@@ -167,66 +147,16 @@ void TestFakeV4l2::cleanup()
     m_cameras.reset();
 }
 
-void TestFakeV4l2::negotiatedFormatIsLogged_data()
+void TestFakeV4l2::nearestSizeAndRateAreNegotiatedAndLogged()
 {
-    QTest::addColumn<QStringList>("options");
-    QTest::addColumn<QString>("format");
-    QTest::addColumn<QString>("rate");
-
-    QTest::newRow("MJPEG as offered")
-        << QStringList { "input_format", "mjpeg", "video_size", "1280x720", "framerate", "60" }
-        << "S_FMT MJPG 1280x720"
-        << "S_PARM 1/60";
-    QTest::newRow("YUYV as offered") << QStringList { "input_format", "yuyv422", "video_size", "640x480",
-        "framerate", "15" } << "S_FMT YUYV 640x480"
-                                     << "S_PARM 1/15";
-    QTest::newRow("nearest size and rate")
-        << QStringList { "input_format", "mjpeg", "video_size", "1900x1000", "framerate", "24" }
-        << "S_FMT MJPG 1920x1080"
-        << "S_PARM 1/25";
-}
-
-void TestFakeV4l2::negotiatedFormatIsLogged()
-{
-    QFETCH(QStringList, options);
-    QFETCH(QString, format);
-    QFETCH(QString, rate);
-
-    const Input input = openInput(options);
+    const Input input = openInput({ "input_format", "mjpeg", "video_size", "1900x1000", "framerate", "24" });
     QVERIFY(input);
     const QStringList log = m_cameras->log();
     QVERIFY(!log.filter("S_FMT").isEmpty());
-    QCOMPARE(log.filter("S_FMT").last(), format);
+    QCOMPARE(log.filter("S_FMT").last(), QStringLiteral("S_FMT MJPG 1920x1080"));
     QVERIFY(!log.filter("S_PARM").isEmpty());
-    QCOMPARE(log.filter("S_PARM").last(), rate);
+    QCOMPARE(log.filter("S_PARM").last(), QStringLiteral("S_PARM 1/25"));
     QCOMPARE(log.last(), QStringLiteral("STREAMON"));
-}
-
-void TestFakeV4l2::decodedPictureHasNegotiatedSize_data()
-{
-    QTest::addColumn<QString>("format");
-    QTest::addColumn<QString>("size");
-    QTest::addColumn<QSize>("expected");
-
-    QTest::newRow("MJPEG 1920x1080") << "mjpeg"
-                                     << "1920x1080" << QSize(1920, 1080);
-    QTest::newRow("MJPEG 1280x720") << "mjpeg"
-                                    << "1280x720" << QSize(1280, 720);
-    QTest::newRow("YUYV 640x480") << "yuyv422"
-                                  << "640x480" << QSize(640, 480);
-    QTest::newRow("YUYV nearest to 1000x700") << "yuyv422"
-                                              << "1000x700" << QSize(640, 480);
-}
-
-void TestFakeV4l2::decodedPictureHasNegotiatedSize()
-{
-    QFETCH(QString, format);
-    QFETCH(QString, size);
-    QFETCH(QSize, expected);
-
-    const Input input = openInput({ "input_format", format, "video_size", size });
-    QVERIFY(input);
-    QCOMPARE(readPicture(input.get()).size(), expected);
 }
 
 void TestFakeV4l2::pictureShowsColourBars_data()
@@ -256,112 +186,6 @@ void TestFakeV4l2::pictureShowsColourBars()
     QVERIFY(near(picture.pixel(w * 9 / 14, h / 8), qRgb(255, 0, 0)));
     QVERIFY(near(picture.pixel(w * 13 / 14, h / 2), qRgb(0, 0, 0)));
     QVERIFY(near(picture.pixel(w / 2, h / 2), qRgb(255, 255, 255)));
-}
-
-void TestFakeV4l2::framesArePacedInRealTime()
-{
-    const Input input = openInput({ "input_format", "mjpeg", "video_size", "1280x720", "framerate", "30" });
-    QVERIFY(input);
-    Packet packet(av_packet_alloc());
-    int64_t previousPts = AV_NOPTS_VALUE;
-    for (int i = 0; i < 10; ++i) {
-        QVERIFY(av_read_frame(input.get(), packet.get()) >= 0);
-        // Timestamps are capture times in microseconds on the monotonic clock: never ahead of it.
-        QVERIFY(packet->pts <= av_gettime_relative());
-        if (previousPts != AV_NOPTS_VALUE) {
-            // Whole frame intervals of 1/30 s apart (more than one only if this reader fell behind).
-            const int64_t delta = packet->pts - previousPts;
-            QVERIFY(delta >= 33000);
-            QVERIFY(qAbs(delta - qRound64(delta / 33333.3) * 33333) < 1000);
-        }
-        previousPts = packet->pts;
-        av_packet_unref(packet.get());
-    }
-}
-
-void TestFakeV4l2::deviceOpenedWithoutOptionsKeepsCurrentFormat()
-{
-    const Input input = openInput({});
-    QVERIFY(input);
-    QCOMPARE(m_cameras->log().filter("S_FMT").last(), QStringLiteral("S_FMT YUYV 640x480"));
-    QCOMPARE(readPicture(input.get()).size(), QSize(640, 480));
-}
-
-void TestFakeV4l2::unplugAfterFramesEndsReading()
-{
-    QJsonObject device = FakeV4l2Camera::standardDevice(QString::fromLatin1(kNode));
-    device["unplug_after_frames"] = 5;
-    m_cameras->plug(device);
-    const Input input = openInput({ "input_format", "mjpeg", "video_size", "1280x720", "framerate", "60" });
-    QVERIFY(input);
-    Packet packet(av_packet_alloc());
-    int frames = 0;
-    int result = 0;
-    while ((result = av_read_frame(input.get(), packet.get())) >= 0 && frames < 50) {
-        ++frames;
-        av_packet_unref(packet.get());
-    }
-    QCOMPARE(frames, 5);
-    QCOMPARE(result, AVERROR(ENODEV));
-}
-
-void TestFakeV4l2::unplugWhileStreamingEndsReading()
-{
-    const Input input = openInput({ "input_format", "mjpeg", "video_size", "1280x720" });
-    QVERIFY(input);
-    Packet packet(av_packet_alloc());
-    QVERIFY(av_read_frame(input.get(), packet.get()) >= 0);
-    av_packet_unref(packet.get());
-    m_cameras->unplug(QString::fromLatin1(kNode));
-    QCOMPARE(av_read_frame(input.get(), packet.get()), AVERROR(ENODEV));
-}
-
-void TestFakeV4l2::failOpenGivesErrno_data()
-{
-    QTest::addColumn<QString>("failure");
-    QTest::addColumn<int>("error");
-
-    QTest::newRow("busy") << "EBUSY" << EBUSY;
-    QTest::newRow("no access") << "EACCES" << EACCES;
-    QTest::newRow("gone") << "ENOENT" << ENOENT;
-}
-
-void TestFakeV4l2::failOpenGivesErrno()
-{
-    QFETCH(QString, failure);
-    QFETCH(int, error);
-
-    QJsonObject device = FakeV4l2Camera::standardDevice(QString::fromLatin1(kNode));
-    device["fail_open"] = failure;
-    m_cameras->plug(device);
-    errno = 0;
-    QCOMPARE(::open(kNode, O_RDWR | O_NONBLOCK), -1);
-    QCOMPARE(errno, error);
-}
-
-void TestFakeV4l2::pollWaitsForTheNextFrame()
-{
-    const int fd = ::open(kNode, O_RDWR | O_NONBLOCK);
-    QVERIFY(fd >= 0);
-    QVERIFY(startStreaming(fd));
-    v4l2_buffer first = captureBuffer();
-    QCOMPARE(xioctl(fd, VIDIOC_DQBUF, &first), 0); // the first frame is due at STREAMON
-    v4l2_buffer second = captureBuffer();
-    QCOMPARE(xioctl(fd, VIDIOC_DQBUF, &second), EAGAIN);
-    pollfd waiting { fd, POLLIN, 0 };
-    QCOMPARE(poll(&waiting, 1, 1000), 1);
-    const int64_t pollReturnedUs = av_gettime_relative();
-    QCOMPARE(int(waiting.revents), int(POLLIN));
-    QCOMPARE(xioctl(fd, VIDIOC_DQBUF, &second), 0);
-    ::close(fd);
-    const int64_t firstUs = first.timestamp.tv_sec * 1000000LL + first.timestamp.tv_usec;
-    const int64_t secondUs = second.timestamp.tv_sec * 1000000LL + second.timestamp.tv_usec;
-    QCOMPARE(second.sequence, 1u);
-    QCOMPARE(second.bytesused, 640u * 480u * 2u);
-    QVERIFY(second.flags & V4L2_BUF_FLAG_TIMESTAMP_MONOTONIC);
-    // 30 fps: a frame interval later (rounded to microseconds), and poll did not wake before it.
-    QVERIFY(qAbs(secondUs - firstUs - 33333) <= 1);
-    QVERIFY(pollReturnedUs >= secondUs);
 }
 
 void TestFakeV4l2::selectWatchesCameraBesideOtherDescriptors()
@@ -420,51 +244,12 @@ void TestFakeV4l2::formatIsBusyWhileAnotherDescriptorStreams()
     QCOMPARE(setResult, EBUSY);
 }
 
-void TestFakeV4l2::rateChangeSlowsDeliveryButNotTheReportedRate()
-{
-    QJsonObject device = FakeV4l2Camera::standardDevice(QString::fromLatin1(kNode));
-    device["rate_changes"] = QJsonArray { QJsonObject { { "after_frames", 3 }, { "fps", 10 } } };
-    m_cameras->plug(device);
-    const Input input = openInput({ "input_format", "mjpeg", "video_size", "1280x720", "framerate", "30" });
-    QVERIFY(input);
-    QCOMPARE(av_q2d(input->streams[0]->avg_frame_rate), 30.0);
-    Packet packet(av_packet_alloc());
-    QList<int64_t> pts;
-    for (int i = 0; i < 5 && av_read_frame(input.get(), packet.get()) >= 0; ++i) {
-        pts << packet->pts;
-        av_packet_unref(packet.get());
-    }
-    QCOMPARE(pts.size(), 5);
-    // Microseconds: from the third frame on, 1/10 s apart (or more, if this reader fell behind).
-    QVERIFY(pts[4] - pts[3] >= 99000);
-}
-
-void TestFakeV4l2::controlWalkListsEveryControl()
-{
-    const int fd = ::open(kNode, O_RDWR);
-    QVERIFY(fd >= 0);
-    QStringList names;
-    v4l2_queryctrl query {};
-    query.id = V4L2_CTRL_FLAG_NEXT_CTRL;
-    while (xioctl(fd, VIDIOC_QUERYCTRL, &query) == 0) {
-        names << QString::fromUtf8(reinterpret_cast<const char*>(query.name));
-        query.id |= V4L2_CTRL_FLAG_NEXT_CTRL;
-    }
-    ::close(fd);
-    const QStringList expected { "User Controls", "Brightness", "White Balance Automatic", "Camera Controls",
-        "Auto Exposure", "Exposure Time, Absolute" };
-    QCOMPARE(names, expected);
-}
-
 void TestFakeV4l2::refusedControlValue_data()
 {
     QTest::addColumn<int>("id");
     QTest::addColumn<int>("value");
     QTest::addColumn<int>("error");
 
-    QTest::newRow("integer above maximum") << int(V4L2_CID_BRIGHTNESS) << 65 << ERANGE;
-    QTest::newRow("integer below minimum") << int(V4L2_CID_BRIGHTNESS) << -65 << ERANGE;
-    QTest::newRow("menu index past the items") << int(V4L2_CID_EXPOSURE_AUTO) << 2 << ERANGE;
     QTest::newRow("read-only") << int(V4L2_CID_EXPOSURE_ABSOLUTE) << 300 << EACCES;
     QTest::newRow("unknown control") << int(V4L2_CID_CONTRAST) << 1 << EINVAL;
 }
@@ -481,56 +266,6 @@ void TestFakeV4l2::refusedControlValue()
     const int result = xioctl(fd, VIDIOC_S_CTRL, &control);
     ::close(fd);
     QCOMPARE(result, error);
-}
-
-void TestFakeV4l2::controlValueIsKeptAcrossDescriptors()
-{
-    const int writer = ::open(kNode, O_RDWR);
-    QVERIFY(writer >= 0);
-    v4l2_control control { V4L2_CID_BRIGHTNESS, 40 };
-    QCOMPARE(xioctl(writer, VIDIOC_S_CTRL, &control), 0);
-    ::close(writer);
-
-    const int reader = ::open(kNode, O_RDWR);
-    QVERIFY(reader >= 0);
-    v4l2_ext_control item {};
-    item.id = V4L2_CID_BRIGHTNESS;
-    v4l2_ext_controls controls {};
-    controls.which = V4L2_CTRL_WHICH_CUR_VAL;
-    controls.count = 1;
-    controls.controls = &item;
-    QCOMPARE(xioctl(reader, VIDIOC_G_EXT_CTRLS, &controls), 0);
-    ::close(reader);
-    QCOMPARE(item.value, 40);
-}
-
-void TestFakeV4l2::replugForgetsControlValues()
-{
-    const int before = ::open(kNode, O_RDWR);
-    QVERIFY(before >= 0);
-    v4l2_control control { V4L2_CID_BRIGHTNESS, 40 };
-    QCOMPARE(xioctl(before, VIDIOC_S_CTRL, &control), 0);
-
-    m_cameras->plug(FakeV4l2Camera::standardDevice(QString::fromLatin1(kNode)));
-    QCOMPARE(xioctl(before, VIDIOC_G_CTRL, &control), ENODEV);
-    ::close(before);
-    const int after = ::open(kNode, O_RDWR);
-    QVERIFY(after >= 0);
-    QCOMPARE(xioctl(after, VIDIOC_G_CTRL, &control), 0);
-    ::close(after);
-    QCOMPARE(control.value, 0);
-}
-
-void TestFakeV4l2::programControlLayerReadsTheCamera()
-{
-    const std::unique_ptr<V4l2Controls> device = V4l2Controls::open(QString::fromLatin1(kNode));
-    QVERIFY(device);
-    const QList<V4l2Control> controls = device->list();
-    QCOMPARE(controls.size(), 4);
-    QCOMPARE(controls[2].name, QStringLiteral("Auto Exposure"));
-    QCOMPARE(controls[2].menu.size(), 2);
-    QCOMPARE(controls[2].value, 1);
-    QCOMPARE(device->className(V4L2_CTRL_CLASS_CAMERA), QStringLiteral("Camera Controls"));
 }
 
 void TestFakeV4l2::pathNotInConfigIsUntouched()
