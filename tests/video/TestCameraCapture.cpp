@@ -122,26 +122,6 @@ private slots:
         QCOMPARE(QSize(frame->width, frame->height), pictureSize);
     }
 
-    void theOperatorsFormatIsUsedWhileOffered()
-    {
-        cameras->plug(camera("MJPG 1920x1080 30; MJPG 1280x720 60 30; YUYV 640x480 30", "YUYV 640x480 30"));
-        CamGrabber grabber;
-        QVERIFY(grabber.open(kNode.toLatin1().constData(), CaptureFormat::fromSetting("MJPG 1280x720 1/60")));
-        QCOMPARE(cameras->log().filter(QRegularExpression("^S_")).mid(0, 2),
-            QStringList({ "S_FMT MJPG 1280x720", "S_PARM 1/60" }));
-        QCOMPARE(grabber.frameRate(), 60.0);
-    }
-
-    void aBusyCameraIsNotOpened()
-    {
-        QJsonObject device = FakeV4l2Camera::standardDevice(kNode);
-        device["fail_open"] = "EBUSY";
-        cameras->plug(device);
-        CamGrabber grabber;
-        QVERIFY(!grabber.open(kNode.toLatin1().constData()));
-        QCOMPARE(grabber.width(), -1);
-    }
-
     void anUnpluggedCameraRaisesTheGrabErrorOnce()
     {
         QJsonObject device = FakeV4l2Camera::standardDevice(kNode);
