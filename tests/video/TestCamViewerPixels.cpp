@@ -3,8 +3,6 @@
 #include "TestSupport.h"
 
 #include <QDeadlineTimer>
-#include <QScreen>
-#include <QVBoxLayout>
 
 extern "C" {
 #include <libavutil/frame.h>
@@ -114,45 +112,21 @@ private slots:
 
     void cleanup() { stage.reset(); }
 
-    void pictureIsPlacedTurnedAndMirrored_data()
+    void pictureIsFittedIntoTheView_data()
     {
         QTest::addColumn<QSize>("source");
-        QTest::addColumn<QString>("change");
         QTest::addColumn<QRect>("expected"); // in the 640 x 480 view
         QTest::addColumn<QPoint>("blueSide"); // where the blue quarter ends up from the centre
-        const QSize small(320, 240);
-        const QRect centred(160, 120, 320, 240);
-        QTest::newRow("small: own size") << small << "" << centred << QPoint(-1, -1);
-        QTest::newRow("wide: fitted") << QSize(1280, 480) << "" << QRect(0, 120, 640, 240) << QPoint(-1, -1);
-        QTest::newRow("tall: fitted") << QSize(480, 960) << "" << QRect(200, 0, 240, 480) << QPoint(-1, -1);
-        QTest::newRow("zoomed in to 3x")
-            << small << "zoom in" << QRect(-160, -120, 960, 720) << QPoint(-1, -1);
-        QTest::newRow("zoomed out to half")
-            << small << "zoom out" << QRect(240, 180, 160, 120) << QPoint(-1, -1);
-        QTest::newRow("90 degrees") << QSize(320, 80) << "turn" << QRect(280, 80, 80, 320) << QPoint(1, -1);
-        QTest::newRow("mirrored horizontally") << small << "h" << centred << QPoint(1, -1);
-        QTest::newRow("mirrored vertically") << small << "v" << centred << QPoint(-1, 1);
+        QTest::newRow("wide: fitted") << QSize(1280, 480) << QRect(0, 120, 640, 240) << QPoint(-1, -1);
+        QTest::newRow("tall: fitted") << QSize(480, 960) << QRect(200, 0, 240, 480) << QPoint(-1, -1);
     }
 
-    void pictureIsPlacedTurnedAndMirrored()
+    void pictureIsFittedIntoTheView()
     {
         QFETCH(QSize, source);
-        QFETCH(QString, change);
         QFETCH(QRect, expected);
         QFETCH(QPoint, blueSide);
         stage = std::make_unique<Stage>(quarteredPicture(source));
-        if (change == "zoom in") {
-            for (int i = 0; i < 20; ++i)
-                stage->viewer.zoomStep(true);
-        }
-        if (change == "zoom out") {
-            for (int i = 0; i < 5; ++i)
-                stage->viewer.zoomStep(false);
-        }
-        if (change == "turn")
-            stage->viewer.setRotation(90);
-        if (change == "h" || change == "v")
-            stage->viewer.setFlip(false, change == "h");
         const QImage picture = stage->nextPicture();
         QVERIFY(occupies(picture, expected, 'r'));
         // Blue on the given side of the centre, red on the other two sides.
@@ -161,32 +135,6 @@ private slots:
         QCOMPARE(hue(picture, c + d), 'b');
         QCOMPARE(hue(picture, c + QPoint(-d.x(), d.y())), 'r');
         QCOMPARE(hue(picture, c + QPoint(d.x(), -d.y())), 'r');
-    }
-
-    void onScreenBlackWithoutCameraThenThePictureWhereTheWidgetIs()
-    {
-        // Away from the corner where windows of tests running alongside appear, over a white
-        // window whose pixels must not show through.
-        CamGrabber grabber;
-        QWidget before;
-        QWidget window;
-        auto* viewer = new CamViewer(&window);
-        (new QVBoxLayout(&window))->addWidget(viewer);
-        for (QWidget* shown : { &before, &window }) {
-            shown->setStyleSheet(QStringLiteral("background: white"));
-            shown->setGeometry(1000, 500, 500, 400);
-            shown->show();
-            QVERIFY(QTest::qWaitForWindowExposed(shown));
-        }
-        window.raise();
-        const QPoint centre = viewer->mapToGlobal(viewer->rect().center());
-        const auto screenHue
-            = [&window](const QPoint& at) { return hue(window.screen()->grabWindow(0).toImage(), at); };
-        QTRY_COMPARE(screenHue(centre), 'k');
-
-        QVERIFY(grabber.openInput("lavfi", "color=c=red:size=1280x720:rate=30"));
-        viewer->setGrabber(&grabber);
-        QTRY_COMPARE(screenHue(centre), 'r');
     }
 
     void theClockCountsHoursPastTwoDigits()
@@ -251,16 +199,6 @@ private slots:
         QVERIFY(countHue(picture, kFreezeBand, 'r') > 20);
         stage->viewer.setFreeze(false);
         QCOMPARE(hue(stage->nextPicture(), kMiddle), 'b');
-    }
-
-    void aTextWatermarkIsTrimmedIntoTheCorner()
-    {
-        stage = std::make_unique<Stage>(kRedThenBlue);
-        stage->viewer.setWatermark(true, QStringLiteral("  Karvex  "), markPath);
-        const QImage picture = stage->nextPicture();
-        QVERIFY(countHue(picture, QRect(440, 420, 190, 50), 'w') > 20);
-        QVERIFY(allBlack(picture, QRect(0, 470, 640, 10)));
-        QVERIFY(allBlack(picture, QRect(630, 0, 10, 480)));
     }
 
     void withoutOverlaysTheTopStaysBlack()
