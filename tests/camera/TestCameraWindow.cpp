@@ -64,7 +64,6 @@ class TestCameraWindow : public QObject
     QScopedPointer<MsgBoxRecorder> boxes;
     QPointer<FrmCamera> window;
     std::unique_ptr<FakeV4l2Camera> emulator;
-    std::unique_ptr<SmallFileSystem> readOnlyMount;
     std::unique_ptr<SmallFileSystem> smallDisk;
 
     FrmCamera* open(QWidget* opener = nullptr, const QByteArray& source = "testsrc2=s=640x480,realtime")
@@ -125,12 +124,6 @@ class TestCameraWindow : public QObject
                 checked = a;
         return checked ? checked->data().toString() : QString();
     }
-    void chooseCamera(const QString& deviceKey) const
-    {
-        for (QAction* a : window->findChild<QMenu*>(QStringLiteral("mCams"))->actions())
-            if (a->data().toString() == deviceKey)
-                a->trigger();
-    }
     QMenu* formatMenu() const { return window->findChild<QMenu*>(QStringLiteral("mcForm")); }
     // The Format submenu's entries, the checked one marked with "*".
     QStringList formatEntries() const
@@ -182,25 +175,6 @@ class TestCameraWindow : public QObject
     // The default capture folder as the window names it in messages: "Capture/" in the
     // working folder.
     static QString defaultCaptureFolder() { return QDir::currentPath() + QStringLiteral("/Capture/"); }
-    // A capture folder that takes no files: read-only for root, write-protected for others.
-    QString useRefusingFolder()
-    {
-        const QString folder = QDir().absoluteFilePath(QStringLiteral("refusing"));
-        QDir().mkpath(folder);
-        readOnlyMount.reset(new SmallFileSystem(folder, QStringLiteral("ro")));
-        if (!readOnlyMount->isMounted())
-            QFile::setPermissions(folder, QFile::ReadOwner | QFile::ExeOwner);
-        AppSettings().setValue(QStringLiteral("SavePath/path"), folder);
-        return folder + '/';
-    }
-    // Whether a file can be created in the folder after all (root ignores the permissions).
-    static bool takesFiles(const QString& folder)
-    {
-        QFile probe(folder + QStringLiteral("probe"));
-        const bool created = probe.open(QIODevice::WriteOnly);
-        probe.remove();
-        return created;
-    }
     QStringList negotiated() const { return emulator->log().filter(QRegularExpression("^S_")); }
     // The emulated camera is pulled out of its socket: gone from the device list, and udev tells.
     void unplugEmulatedCamera(const QString& node = QStringLiteral("/dev/video7"))
@@ -244,20 +218,6 @@ class TestCameraWindow : public QObject
         action("msVido")->trigger();
         QVERIFY(shown);
     }
-    // The spin box in the row of the control's name.
-    static QSpinBox* spinBoxOf(QDialog* dialog, const QString& name)
-    {
-        for (QLabel* label : dialog->findChildren<QLabel*>()) {
-            auto* grid = label->parentWidget() ? qobject_cast<QGridLayout*>(label->parentWidget()->layout())
-                                               : nullptr;
-            if (label->text() != name || !grid)
-                continue;
-            int row, column, rowSpan, columnSpan;
-            grid->getItemPosition(grid->indexOf(label), &row, &column, &rowSpan, &columnSpan);
-            return grid->itemAtPosition(row, 1)->widget()->findChild<QSpinBox*>();
-        }
-        return nullptr;
-    }
     // Status bar labels: sbCAM, resolution, sbHID, firmware, sbDSK, free space.
     QString statusText(int i) const { return window->statusBar()->findChildren<QLabel*>().at(i)->text(); }
     // Notes whether a recording has ended (and been announced) by the time a box tells why.
@@ -300,25 +260,7 @@ private slots:
         delete window.data();
         boxes.reset();
         emulator.reset();
-        readOnlyMount.reset();
         smallDisk.reset();
-    }
-
-    void statusBarShowsTheFreeSpace()
-    {
-        freeBytes = 1610612736;
-        open();
-        QCOMPARE(statusText(5), QStringLiteral("1.50G"));
-    }
-
-    void openerCaptionNamesTheCamera()
-    {
-        QDialog opener;
-        opener.setObjectName(QStringLiteral("DlgType"));
-        auto* caption = new QLabel(&opener);
-        caption->setObjectName(QStringLiteral("lbCAM"));
-        open(&opener);
-        QCOMPARE(caption->text(), QStringLiteral("Camera"));
     }
 
     void cameraMenuListsTheExaminationCamerasOnly()
@@ -331,66 +273,10 @@ private slots:
         QCOMPARE(cameraKeys(), QStringList({ "/dev/video0", "/dev/video2", "usb_3-1" }));
     }
 
-    void cameraEntryIsNamedExaminationCamera()
-    {
-        open();
-        QCOMPARE(cameraEntry(QStringLiteral("/dev/video0"))->text(), QStringLiteral("Examination Camera"));
-    }
-
-    void cameraOpenedFirstIsChecked()
-    {
-        devices = { { "/dev/video2", "ORA-LUX Pro" } };
-        open();
-        QCOMPARE(checkedCamera(), QStringLiteral("/dev/video0"));
-    }
-
-    void refreshShowsTheKeyDevicesRelease_data()
-    {
-        QTest::addColumn<int>("release");
-        QTest::addColumn<QString>("shown");
-        QTest::newRow("1.02") << 0x0102 << "V1.02";
-        QTest::newRow("hexadecimal digit") << 0x0A05 << "VA.05";
-        QTest::newRow("1.00") << 0x0100 << "V1.00";
-        QTest::newRow("no key device") << 0 << "";
-    }
-    void refreshShowsTheKeyDevicesRelease()
-    {
-        QFETCH(int, release);
-        QFETCH(QString, shown);
-        FakeHid::addDevice("/dev/hidraw0", 0x3F1C, 0x5501, 0x0999);
-        open();
-        FakeHid::removeDevice("/dev/hidraw0");
-        if (release)
-            FakeHid::addDevice("/dev/hidraw0", 0x3F1C, 0x5501, quint16(release));
-        action("mcRefr")->trigger();
-        QCOMPARE(statusText(3), shown);
-    }
-
-    void refreshKeepsTheRunningCamera()
-    {
-        open();
-        QVERIFY(waitMore(frames, 2));
-        action("mcRefr")->trigger();
-        QCOMPARE(opens, (QMap<QByteArray, int> { { "/dev/video0", 1 } }));
-    }
-
-    void cameraInUseGoneLetsTheFirstRemainingOneTakeOver()
-    {
-        devices = { { "/dev/video2", "ORA-LUX Pro" } };
-        sources.insert("/dev/video2", "testsrc2=size=320x240:rate=30,realtime");
-        open();
-        devices.removeLast();
-        action("mcRefr")->trigger();
-        QCOMPARE(checkedCamera(), QStringLiteral("/dev/video2"));
-        QTRY_COMPARE(view()->sourceWidth(), 320);
-    }
-
     void languageSwitchRetranslates_data()
     {
         QTest::addColumn<QString>("what");
         QTest::addColumn<QString>("expected");
-        QTest::newRow("window title") << QStringLiteral("title") << "Karvex Kamera";
-        QTest::newRow("menu entry") << QStringLiteral("moSnap") << "&Foto";
         QTest::newRow("camera entry") << QStringLiteral("camera") << "Untersuchungskamera";
         QTest::newRow("the opener's caption") << QStringLiteral("caption") << "Kamera";
     }
@@ -435,12 +321,6 @@ private slots:
                 "1920x1080, 15 fps (MJPEG)", "1920x1080, 5 fps (YUYV)", "640x480, 15 fps (YUYV)" }));
         QCOMPARE(negotiated(), QStringList({ "S_FMT MJPG 1920x1080", "S_PARM 1/30" }));
         QCOMPARE(statusText(1), QStringLiteral("1920x1080 @ 30 fps"));
-    }
-
-    void formatMenuIsHiddenForACameraThatDoesNotTellItsFormats()
-    {
-        open();
-        QVERIFY(!formatMenu()->menuAction()->isVisible());
     }
 
     void choosingAFormatReopensTheCameraInIt()
@@ -488,16 +368,6 @@ private slots:
         QCOMPARE(records.size(), 1);
     }
 
-    void deviceMenuShowsACameraPluggedIn()
-    {
-        if (!FakeV4l2Camera::isPreloaded())
-            QSKIP("the V4L2 camera emulator is not preloaded");
-        emulator.reset(new FakeV4l2Camera);
-        open(nullptr, QByteArray());
-        replugEmulatedCamera();
-        QTRY_COMPARE(checkedCamera(), QStringLiteral("/dev/video7"));
-    }
-
     void closedWindowOpensNoCameraPluggedIn()
     {
         if (!FakeV4l2Camera::isPreloaded())
@@ -512,24 +382,6 @@ private slots:
         QVERIFY(changes.wait());
         QCoreApplication::processEvents();
         QCOMPARE(emulator->log().filter(QStringLiteral("STREAMON")), QStringList());
-    }
-
-    void deviceMenuDropsACameraPulledOut()
-    {
-        plugEmulatedCamera();
-        open(nullptr, QByteArray());
-        unplugEmulatedCamera();
-        QTRY_COMPARE(cameraKeys(), QStringList());
-    }
-
-    void lostCameraIsReopenedWhenPluggedBackIntoItsNode()
-    {
-        plugEmulatedCamera();
-        open(nullptr, QByteArray());
-        unplugEmulatedCamera();
-        QVERIFY(waitForLostPicture());
-        replugEmulatedCamera();
-        QVERIFY(waitMore(frames, 2));
     }
 
     void cameraKeysComeBackWithTheCamera()
@@ -549,87 +401,12 @@ private slots:
         QTRY_COMPARE(captures().size(), 1);
     }
 
-    void lostCameraIsReopenedUnderAnotherNodeByItsDescription()
-    {
-        plugEmulatedCamera();
-        // Another examination camera comes first in the menu and must not take over.
-        devices << CameraDevices::Device(QStringLiteral("/dev/video2"), QStringLiteral("ORA-LUX"));
-        sources.insert("/dev/video2", "testsrc2=s=320x240,realtime");
-        open(nullptr, QByteArray());
-        chooseCamera(QStringLiteral("/dev/video7"));
-        unplugEmulatedCamera();
-        QVERIFY(waitForLostPicture());
-        replugEmulatedCamera(QStringLiteral("/dev/video8"));
-        QTRY_COMPARE(checkedCamera(), QStringLiteral("/dev/video8"));
-    }
-
-    void cameraPulledOutIsNotReplacedByAnother()
-    {
-        plugEmulatedCamera();
-        devices << CameraDevices::Device(QStringLiteral("/dev/video2"), QStringLiteral("ORA-LUX"));
-        sources.insert("/dev/video2", "testsrc2=s=320x240,realtime");
-        open(nullptr, QByteArray());
-        chooseCamera(QStringLiteral("/dev/video7"));
-        unplugEmulatedCamera();
-        QVERIFY(waitForLostPicture());
-        QCOMPARE(opens.value("/dev/video2"), 1); // only when the window opened
-    }
-
-    void refreshReopensACameraThatGaveUp()
-    {
-        plugEmulatedCamera();
-        QJsonObject failing = FakeV4l2Camera::standardDevice(QStringLiteral("/dev/video7"));
-        failing["unplug_after_frames"] = 10;
-        emulator->plug(failing);
-        open(nullptr, QByteArray());
-        QVERIFY(waitForLostPicture());
-        // Back in working order, with no device event to tell.
-        emulator->plug(FakeV4l2Camera::standardDevice(QStringLiteral("/dev/video7")));
-        action("mcRefr")->trigger();
-        QVERIFY(waitMore(frames, 2));
-    }
-
-    void recordingStoppedByTheLossStaysStopped()
-    {
-        plugEmulatedCamera();
-        open(nullptr, QByteArray());
-        QVERIFY(waitMore(frames, 2));
-        action("moRecd")->trigger();
-        QVERIFY(action("moRecd")->isChecked());
-        unplugEmulatedCamera();
-        QVERIFY(waitForLostPicture());
-        replugEmulatedCamera();
-        QVERIFY(waitMore(frames, 2));
-        QVERIFY(!action("moRecd")->isChecked());
-    }
-
-    void videoControlKeepsTheValueSetForTheCamera()
-    {
-        plugEmulatedCamera();
-        open(nullptr, QByteArray());
-        inVideoControl(
-            [](QDialog* dialog) { spinBoxOf(dialog, QStringLiteral("Brightness"))->setValue(20); });
-        QCOMPARE(CameraPreferences::controls(kModel), (QMap<quint32, qint32> { { kBrightness, 20 } }));
-    }
-
     void keptValueIsAppliedWhenTheCameraOpens()
     {
         plugEmulatedCamera();
         CameraPreferences::setControl(kModel, kBrightness, 20);
         open(nullptr, QByteArray());
         QCOMPARE(cameraControl(kBrightness), 20);
-    }
-
-    void keptValueIsAppliedAgainAfterAReplug()
-    {
-        plugEmulatedCamera();
-        open(nullptr, QByteArray());
-        inVideoControl(
-            [](QDialog* dialog) { spinBoxOf(dialog, QStringLiteral("Brightness"))->setValue(-12); });
-        unplugEmulatedCamera();
-        QVERIFY(waitForLostPicture());
-        replugEmulatedCamera();
-        QTRY_COMPARE(cameraControl(kBrightness), -12);
     }
 
     void defaultsForgetsTheKeptValues()
@@ -642,14 +419,6 @@ private slots:
         QCOMPARE(CameraPreferences::controls(kModel), (QMap<quint32, qint32> {}));
     }
 
-    void keptValueTheCameraRefusesIsSkipped()
-    {
-        plugEmulatedCamera();
-        CameraPreferences::setControl(kModel, kBrightness, 500); // beyond -64..64
-        open(nullptr, QByteArray());
-        QCOMPARE(cameraControl(kBrightness), 0);
-    }
-
     void keptValuesAfterARefusedOneStillApply()
     {
         plugEmulatedCamera();
@@ -659,24 +428,14 @@ private slots:
         QCOMPARE(cameraControl(kAutoExposure), 0);
     }
 
-    void viewInputEntersFullScreen_data()
+    void viewInputLeavesFullScreen_data()
     {
         QTest::addColumn<int>("key"); // Qt::Key_unknown: a double click
         QTest::newRow("F12") << int(Qt::Key_F12);
         QTest::newRow("Esc") << int(Qt::Key_Escape);
         QTest::newRow("double click") << int(Qt::Key_unknown);
     }
-    void viewInputEntersFullScreen()
-    {
-        QFETCH(int, key);
-        open()->show();
-        QVERIFY(QTest::qWaitForWindowExposed(window));
-        key == Qt::Key_unknown ? QTest::mouseDClick(view(), Qt::LeftButton)
-                               : QTest::keyClick(view(), Qt::Key(key));
-        QVERIFY(window->isFullScreen());
-    }
 
-    void viewInputLeavesFullScreen_data() { viewInputEntersFullScreen_data(); }
     void viewInputLeavesFullScreen()
     {
         // F12 has to reach the view also while the menu bar (and its shortcut) is hidden.
@@ -692,10 +451,7 @@ private slots:
     void fullScreenShowsThePictureAlone_data()
     {
         QTest::addColumn<QString>("what");
-        QTest::newRow("window full screen") << "window";
-        QTest::newRow("entry checked") << "entry";
         QTest::newRow("menu bar hidden") << "menu bar";
-        QTest::newRow("status bar hidden") << "status bar";
     }
     void fullScreenShowsThePictureAlone()
     {
@@ -708,14 +464,6 @@ private slots:
         QVERIFY(state.value(what));
     }
 
-    void spaceFreezesThePicture()
-    {
-        open()->show();
-        QVERIFY(waitMore(frames, 2));
-        QTest::keyClick(view(), Qt::Key_Space);
-        QVERIFY(action("moFrez")->isChecked());
-    }
-
     void freezingTakesOnePictureHoweverLongItLasts()
     {
         open()->show();
@@ -726,12 +474,6 @@ private slots:
         QCOMPARE(captures().size(), 1);
     }
 
-    void sidePanelIsHiddenOutsideAnExamination()
-    {
-        open()->show();
-        QVERIFY(window->findChild<QWidget*>(QStringLiteral("sider"))->isHidden());
-    }
-
     void cameraKeyRunsTheCommandAssignedAtThePress()
     {
         FakeHid::addDevice("/dev/hidraw0", 0x3F1C, 0x5501, 0x0100);
@@ -740,79 +482,6 @@ private slots:
         AppSettings().setValue(QStringLiteral("BtnMgr/btn2"), QStringLiteral("2"));
         FakeHid::pushReport("/dev/hidraw0", "V");
         QTRY_VERIFY(action("moFrez")->isChecked());
-    }
-
-    void cameraKeyWithACommandOutsideTheTableDoesNothing()
-    {
-        FakeHid::addDevice("/dev/hidraw0", 0x3F1C, 0x5501, 0x0100);
-        open();
-        QVERIFY(waitMore(frames, 2));
-        AppSettings().setValue(QStringLiteral("BtnMgr/btn1"), QStringLiteral("7"));
-        AppSettings().setValue(QStringLiteral("BtnMgr/btn2"), QStringLiteral("2"));
-        // Reports are handled in order: once key 2 (freeze) has acted, key 1 is done.
-        FakeHid::pushReport("/dev/hidraw0", "S");
-        FakeHid::pushReport("/dev/hidraw0", "V");
-        QTRY_VERIFY(action("moFrez")->isChecked());
-        QCOMPARE(captures().size(), 1); // the freeze picture only
-    }
-
-    void whiteBalanceKeyRunsNoCommand()
-    {
-        FakeHid::addDevice("/dev/hidraw0", 0x3F1C, 0x5501, 0x0100);
-        open();
-        QVERIFY(waitMore(frames, 2));
-        // The white balance key, then key 2 (freeze): once the freeze is on, the first was handled.
-        AppSettings().setValue(QStringLiteral("BtnMgr/btn2"), QStringLiteral("2"));
-        FakeHid::pushReport("/dev/hidraw0", "W");
-        FakeHid::pushReport("/dev/hidraw0", "V");
-        QTRY_VERIFY(action("moFrez")->isChecked());
-        QCOMPARE(captures().size(), 1); // the freeze picture only
-    }
-
-    void alwaysOnTopKeepsTheWindowAboveOthers_data()
-    {
-        QTest::addColumn<int>("triggers");
-        QTest::addColumn<bool>("onTop");
-        QTest::newRow("on") << 1 << true;
-        QTest::newRow("on and off") << 2 << false;
-    }
-    void alwaysOnTopKeepsTheWindowAboveOthers()
-    {
-        QFETCH(int, triggers);
-        QFETCH(bool, onTop);
-        open()->show();
-        for (int i = 0; i < triggers; ++i)
-            action("mvTopm")->trigger();
-        QCOMPARE(window->windowFlags().testFlag(Qt::WindowStaysOnTopHint), onTop);
-    }
-
-    void viewEntryIsTheOnlyCheckedOneOfItsGroup_data()
-    {
-        QTest::addColumn<QString>("entry");
-        QTest::addColumn<QStringList>("group");
-        const QStringList mirrors { "mvpDeft", "mvpVert", "mvpHorz" };
-        const QStringList turns { "mvpRoat0", "mvpRoat90", "mvpRoat180", "mvpRoat270" };
-        QTest::newRow("Vertical") << "mvpVert" << mirrors;
-        QTest::newRow("Horizontal") << "mvpHorz" << mirrors;
-        QTest::newRow("Default") << "mvpDeft" << mirrors;
-        QTest::newRow("90 degrees") << "mvpRoat90" << turns;
-        QTest::newRow("180 degrees") << "mvpRoat180" << turns;
-        QTest::newRow("270 degrees") << "mvpRoat270" << turns;
-        QTest::newRow("0 degrees") << "mvpRoat0" << turns;
-    }
-    void viewEntryIsTheOnlyCheckedOneOfItsGroup()
-    {
-        QFETCH(QString, entry);
-        QFETCH(QStringList, group);
-        open();
-        // Start from another entry of the group, so that the check has to move.
-        action(group.at(entry == group.at(0) ? 1 : 0).toLatin1().constData())->trigger();
-        action(entry.toLatin1().constData())->trigger();
-        QStringList checked;
-        for (const QString& name : group)
-            if (action(name.toLatin1().constData())->isChecked())
-                checked << name;
-        QCOMPARE(checked, QStringList(entry));
     }
 
     void snapshotHasTheCamerasSize()
@@ -833,15 +502,6 @@ private slots:
         action("moSnap")->trigger();
         QCOMPARE(panel().size(), 1);
         QCOMPARE(panel().at(0)->property("path").toString(), snaps.value(0).value(0).toString());
-    }
-
-    void sidePanelReturnsAfterFullScreen()
-    {
-        open()->enterExamination(QStringLiteral("Anna"), {});
-        window->show();
-        action("mvFull")->trigger();
-        action("mvFull")->trigger();
-        QVERIFY(window->findChild<QWidget*>(QStringLiteral("sider"))->isVisible());
     }
 
     void recordingsWithinOneSecondKeepEveryVideo()
@@ -883,41 +543,6 @@ private slots:
         QCOMPARE(records.size(), 1);
     }
 
-    void backAnnouncesTheRecordingBeforeTheOpenerComesBack()
-    {
-        QWidget opener;
-        open(&opener)->setAttribute(Qt::WA_DeleteOnClose);
-        window->enterExamination(QStringLiteral("Anna"), {});
-        window->show();
-        QVERIFY(waitMore(frames, 2));
-        action("moRecd")->trigger();
-        bool openerHidden = false;
-        connect(window, &FrmCamera::record, this, [&] { openerHidden = opener.isHidden(); });
-        window->findChild<QPushButton*>(QStringLiteral("bnBack"))->click();
-        QVERIFY(openerHidden);
-    }
-
-    void backShowsTheOpenerAndClosesTheWindow()
-    {
-        QWidget opener;
-        open(&opener)->setAttribute(Qt::WA_DeleteOnClose);
-        window->enterExamination(QStringLiteral("Anna"), {});
-        window->show();
-        window->findChild<QPushButton*>(QStringLiteral("bnBack"))->click();
-        QVERIFY(opener.isVisible());
-        QTRY_VERIFY(window.isNull());
-    }
-
-    void recordingBelowTheFreeSpaceLimitIsRefused()
-    {
-        freeBytes = kLimit - 1;
-        open();
-        QVERIFY(waitMore(frames, 2));
-        action("moRecd")->trigger();
-        QVERIFY(!action("moRecd")->isChecked());
-        QCOMPARE(captures("*.mp4"), QStringList());
-    }
-
     void recordingRefusedForSpaceSaysSoOnce()
     {
         // The box is modal and the disk watch ticks meanwhile: the tick must not take the
@@ -928,15 +553,6 @@ private slots:
         boxes->onShow = [&](const MsgBoxRecorder::Box&) { QVERIFY(waitMore(diskQueries, 1)); };
         action("moRecd")->trigger();
         QCOMPARE(boxTexts(), QStringList(systemText("disk_mins")));
-    }
-
-    void recordingStartsAtTheFreeSpaceLimit()
-    {
-        freeBytes = kLimit;
-        open();
-        QVERIFY(waitMore(frames, 2));
-        action("moRecd")->trigger();
-        QVERIFY(action("moRecd")->isChecked());
     }
 
     void recordingStopsWhenTheSpaceFallsBelowTheLimit()
@@ -952,40 +568,6 @@ private slots:
         QVERIFY(stoppedFirst);
     }
 
-    void recordingStoppedForSpaceKeepsItsFile()
-    {
-        open();
-        QVERIFY(waitMore(frames, 2));
-        QSignalSpy records(window.data(), &FrmCamera::record);
-        action("moRecd")->trigger();
-        freeBytes = kLimit - 1;
-        QTRY_COMPARE(records.size(), 1);
-        QVERIFY(QFileInfo::exists(records.at(0).at(0).toStringList().value(0)));
-    }
-
-    void recordingStoppedForSpaceSaysSoOnce()
-    {
-        open();
-        QVERIFY(waitMore(frames, 2));
-        action("moRecd")->trigger();
-        freeBytes = kLimit - 1;
-        QTRY_COMPARE(boxes->boxes.size(), 1);
-        QVERIFY(waitMore(diskQueries, 2));
-        QCOMPARE(boxes->boxes.size(), 1);
-    }
-
-    void grabErrorStopsTheRecordingBeforeItWarns()
-    {
-        // A source that ends behaves like a camera pulled out of its socket.
-        open(nullptr, "testsrc2=size=320x240:rate=30:duration=1");
-        QSignalSpy records(window.data(), &FrmCamera::record);
-        action("moRecd")->trigger();
-        bool stoppedFirst = false;
-        expectStopBeforeBox(records, stoppedFirst);
-        QTRY_VERIFY_WITH_TIMEOUT(!boxes->boxes.isEmpty(), 15000);
-        QVERIFY(stoppedFirst);
-    }
-
     void cameraThatCannotBeOpenedSaysWhyInTheView_data()
     {
         QTest::addColumn<QString>("failOpen");
@@ -993,7 +575,6 @@ private slots:
         QTest::newRow("busy") << QStringLiteral("EBUSY") << "The camera is in use by another program.";
         QTest::newRow("no permission")
             << QStringLiteral("EACCES") << "No permission to use the camera: see the README.";
-        QTest::newRow("gone") << QStringLiteral("ENOENT") << "The camera could not be opened.";
         QTest::newRow("node missing") << QStringLiteral("unplugged") << "The camera could not be opened.";
     }
     void cameraThatCannotBeOpenedSaysWhyInTheView()
@@ -1012,31 +593,10 @@ private slots:
         QCOMPARE(statusText(1), QString());
     }
 
-    void openedCameraShowsNoMessage()
-    {
-        plugEmulatedCamera();
-        open(nullptr, QByteArray());
-        QCOMPARE(view()->message(), QString());
-    }
-
-    void statusBarIsEmptyWithoutCamera()
-    {
-        open(nullptr, QByteArray());
-        QCOMPARE(statusText(1), QString());
-    }
-
     void viewSaysSoWithoutAnyCamera()
     {
         open(nullptr, QByteArray());
         QCOMPARE(view()->message(), QStringLiteral("No examination camera is connected."));
-    }
-
-    void viewMessageFollowsTheLanguage()
-    {
-        open(nullptr, QByteArray());
-        Language::instance()->load(QDir().absoluteFilePath(QStringLiteral("language/lang_de-DE.ini")));
-        window->retranslate();
-        QCOMPARE(view()->message(), QStringLiteral("Es ist keine Untersuchungskamera angeschlossen."));
     }
 
     void snapshotWithoutPictureNamesTheFolderAndFilesNothing()
@@ -1049,45 +609,6 @@ private slots:
         QCOMPARE(snaps.size(), 0);
         QCOMPARE(panel().size(), 0);
         QCOMPARE(captures("*"), QStringList());
-    }
-
-    void recordWithoutPictureNamesTheFolderAndFilesNothing()
-    {
-        open(nullptr, QByteArray());
-        QSignalSpy records(window.data(), &FrmCamera::record);
-        action("moRecd")->trigger();
-        QCOMPARE(boxTexts(), QStringList(systemText("cap_nopic").arg(defaultCaptureFolder())));
-        QVERIFY(!action("moRecd")->isChecked());
-        QCOMPARE(records.size(), 0);
-    }
-
-    void snapshotIntoARefusingFolderNamesItAndFilesNothing()
-    {
-        open();
-        window->enterExamination(QStringLiteral("Anna"), {});
-        const QString folder = useRefusingFolder();
-        if (takesFiles(folder))
-            QSKIP("the folder still takes files: no read-only mount, and permissions do not bind this user");
-        QVERIFY(waitMore(frames, 2));
-        QSignalSpy snaps(window.data(), &FrmCamera::snap);
-        action("moSnap")->trigger();
-        QCOMPARE(boxTexts(), QStringList(systemText("snap_fail").arg(folder)));
-        QCOMPARE(snaps.size(), 0);
-        QCOMPARE(panel().size(), 0);
-    }
-
-    void recordIntoARefusingFolderNamesIt()
-    {
-        open();
-        const QString folder = useRefusingFolder();
-        if (takesFiles(folder))
-            QSKIP("the folder still takes files: no read-only mount, and permissions do not bind this user");
-        QVERIFY(waitMore(frames, 2));
-        QSignalSpy records(window.data(), &FrmCamera::record);
-        action("moRecd")->trigger();
-        QCOMPARE(boxTexts(), QStringList(systemText("rec_fail").arg(folder)));
-        QVERIFY(!action("moRecd")->isChecked());
-        QCOMPARE(records.size(), 0);
     }
 
     void recordingOntoAFullDiskStopsAndKeepsWhatWasWritten()
@@ -1147,42 +668,11 @@ private slots:
         QVERIFY(!action("moFrez")->isChecked());
     }
 
-    void keyPressedInKeyControlIsKept()
-    {
-        open(nullptr, QByteArray());
-        DlgBtnMgr dialog(window);
-        QTest::keyClick(dialog.findChild<KeyCaptureEdit*>(QStringLiteral("edKey1")), Qt::Key_PageDown);
-        dialog.findChild<QComboBox*>(QStringLiteral("cbKey1"))->setCurrentIndex(2);
-        dialog.findChild<QPushButton*>(QStringLiteral("bnOK"))->click();
-        QCOMPARE(AppSettings().value(QStringLiteral("BtnMgr/key1"), QString()), QStringLiteral("PgDown"));
-        QCOMPARE(AppSettings().value(QStringLiteral("BtnMgr/key1cmd"), QString()), QStringLiteral("2"));
-    }
-
-    void keyControlShowsAnAssignedKeyByName()
-    {
-        AppSettings().setValue(QStringLiteral("BtnMgr/key2"), QStringLiteral("F7"));
-        open(nullptr, QByteArray());
-        DlgBtnMgr dialog(window);
-        QCOMPARE(dialog.findChild<KeyCaptureEdit*>(QStringLiteral("edKey2"))->text(), QStringLiteral("F7"));
-    }
-
-    void clearedKeyIsNoLongerAssigned()
-    {
-        AppSettings().setValue(QStringLiteral("BtnMgr/key2"), QStringLiteral("F7"));
-        open(nullptr, QByteArray());
-        DlgBtnMgr dialog(window);
-        dialog.findChild<QPushButton*>(QStringLiteral("bnClr2"))->click();
-        dialog.findChild<QPushButton*>(QStringLiteral("bnOK"))->click();
-        QCOMPARE(AppSettings().value(QStringLiteral("BtnMgr/key2"), QStringLiteral("?")), QString());
-    }
-
     void keyTheWindowUsesIsRefusedInKeyControl_data()
     {
         QTest::addColumn<int>("key");
         QTest::addColumn<int>("modifiers");
         QTest::addColumn<QString>("name");
-        QTest::newRow("full screen") << int(Qt::Key_F12) << 0 << "F12";
-        QTest::newRow("leave full screen") << int(Qt::Key_Escape) << 0 << "Esc";
         QTest::newRow("freeze") << int(Qt::Key_Space) << 0 << "Space";
         QTest::newRow("File menu") << int(Qt::Key_F) << int(Qt::AltModifier) << "Alt+F";
     }
@@ -1206,16 +696,6 @@ private slots:
         window->show();
         const QImage drawn = panel().at(0)->grab().toImage();
         QCOMPARE(drawn.pixelColor(drawn.rect().center()), QColor(Qt::blue));
-    }
-
-    void exportOfPicturesWhoseFilesAreGoneSaysNoneIsChosen()
-    {
-        const QStringList pictures = writeBluePictures(2);
-        open(nullptr, {})->enterExamination(QStringLiteral("Anna"), pictures);
-        QFile::remove(pictures[1]);
-        panel().at(1)->setChecked(true);
-        QTest::mouseClick(window->findChild<QPushButton*>(QStringLiteral("bnExpt")), Qt::LeftButton);
-        QCOMPARE(boxTexts(), QStringList(systemText("sel_none")));
     }
 
     void exportOfMoreThanFourPicturesIsRefused()
@@ -1244,19 +724,6 @@ private slots:
             QStringList({ pictures[0], pictures[2], pictures[3], pictures[4] }));
     }
 
-    void exportShowsTheOpenerBeforeTheReportOpens()
-    {
-        const QStringList pictures = writeBluePictures(1);
-        QWidget opener;
-        open(&opener, {})->setAttribute(Qt::WA_DeleteOnClose);
-        window->enterExamination(QStringLiteral("Anna"), pictures);
-        window->show();
-        bool openerShown = false;
-        connect(window, &FrmCamera::report, this, [&] { openerShown = opener.isVisible(); });
-        panel().at(0)->setChecked(true);
-        QTest::mouseClick(window->findChild<QPushButton*>(QStringLiteral("bnExpt")), Qt::LeftButton);
-        QVERIFY(openerShown);
-    }
 };
 
 KARVEX_TEST_MAIN(TestCameraWindow)
