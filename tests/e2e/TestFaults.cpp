@@ -278,29 +278,12 @@ private slots:
         QCOMPARE(boxes.boxes.size(), 1);
     }
 
-    void declinedExitKeepsTheModeChoiceWithABrokenLanguageFile()
-    {
-        Language::instance()->load(writeLanguageFile(QStringLiteral("no System")));
-        DlgType start;
-        MsgBoxRecorder boxes(QMessageBox::No);
-        start.show();
-        start.close();
-        QVERIFY(start.isVisible());
-    }
-
     void hostilePatientTextsAreStoredExactly()
     {
         storeHostilePatient();
         // Stored exactly; nothing was executed from the text.
         const QString stored = "SELECT COUNT(*) FROM user WHERE fnam=? AND lnam=? AND rmrk=?";
         QCOMPARE(sqlValue(stored, { hostileFirst, hostileLast, hostileRemark }).toInt(), 1);
-    }
-
-    void hostilePatientIsSavedWithoutAMessage()
-    {
-        MsgBoxRecorder boxes(QMessageBox::Ok);
-        storeHostilePatient();
-        QCOMPARE(boxes.boxes.size(), 0);
     }
 
     void finderTakesQuotes_data()
@@ -404,18 +387,6 @@ private slots:
             QColor(content.isEmpty() ? Qt::red : Qt::black));
         QVERIFY(waitForPictures(3)); // still live
         AppSettings().remove("WMarker");
-    }
-
-    void folderThatRefusesFilesAddsAndFilesNothing()
-    {
-        // A folder that exists but refuses files, even to root.
-        if (QFile probe(QStringLiteral("/sys/kernel/karvex-probe")); probe.open(QIODevice::WriteOnly))
-            QSKIP("/sys/kernel takes files here: no folder refuses them");
-        AppSettings().setValue("SavePath/path", "/sys/kernel/");
-        MsgBoxRecorder boxes(QMessageBox::Ok);
-        openExamination("testsrc2=size=320x240:rate=30,realtime");
-        tryToCapture();
-        QCOMPARE(capturesSeen(), QStringList());
     }
 
     void folderThatCannotExistAddsAndFilesNothing_data()
