@@ -100,7 +100,8 @@ private slots:
         Language::instance()->translate(&dialog);
 
         QMap<QString, QString> seen { { "title", dialog.windowTitle() }, { "menu", menu->title() },
-            { "row 2", table->verticalHeaderItem(2)->text() }, { "keyless", keyless->horizontalHeaderItem(0)->text() },
+            { "row 2", table->verticalHeaderItem(2)->text() },
+            { "keyless", keyless->horizontalHeaderItem(0)->text() },
             { "current item", QString::number(combo->currentIndex()) },
             { "lbTwice", text("DlgT", "lbTwice") }, { "lbList", text("DlgT", "lbList") },
             { "quoted", text("System", "quoted") } };

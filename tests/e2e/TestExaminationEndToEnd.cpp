@@ -12,7 +12,10 @@ const QString kFindings = QStringLiteral("Mucosa of the oesophagus smooth and pa
 const QString kDoctor = QStringLiteral("Dr. Jonas Weber");
 
 // Whether a window, perhaps deleted already, is on screen.
-bool onScreen(const QWidget* window) { return window != nullptr && window->isVisible(); }
+bool onScreen(const QWidget* window)
+{
+    return window != nullptr && window->isVisible();
+}
 } // namespace
 
 class TestExaminationEndToEnd : public QObject
