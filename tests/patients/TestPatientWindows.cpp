@@ -401,6 +401,22 @@ private slots:
             QCOMPARE(cell(records(), row, 0), QStringLiteral("64"));
     }
 
+    void captureIsDatedByItsCreation()
+    {
+        openRecords();
+        const QString before = QDateTime::currentDateTime().toString("yyyy/MM/dd HH:mm:ss");
+        const QString path = TestSupport::writeFile(QStringLiteral("Capture/new.bmp"), "BM");
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::ReadWrite));
+        QVERIFY(file.setFileTime(
+            QDateTime(QDate(2021, 2, 3), QTime(4, 5, 6)), QFileDevice::FileModificationTime));
+        if (!QFileInfo(path).birthTime().isValid())
+            QSKIP("the file system keeps no creation times");
+        dialog->addList(path);
+        QTRY_COMPARE(records()->rowCount(), 5);
+        QVERIFY(fields("SELECT dtm FROM recd WHERE fil=?", { path }).value(0) >= before);
+    }
+
     void captureWithoutCreationTimeIsDatedByItsLastChange()
     {
         // Such a date used to be empty, unseen by the finder.
