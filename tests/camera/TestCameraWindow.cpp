@@ -109,21 +109,6 @@ class TestCameraWindow : public QObject
             keys << a->data().toString();
         return keys;
     }
-    QAction* cameraEntry(const QString& deviceKey) const
-    {
-        for (QAction* a : cameraActions())
-            if (a->data().toString() == deviceKey)
-                return a;
-        return nullptr;
-    }
-    QString checkedCamera() const
-    {
-        QAction* checked = nullptr;
-        for (QAction* a : window->findChild<QMenu*>(QStringLiteral("mCams"))->actions())
-            if (a->isCheckable() && a->isChecked() && !a->data().toString().isEmpty())
-                checked = a;
-        return checked ? checked->data().toString() : QString();
-    }
     QMenu* formatMenu() const { return window->findChild<QMenu*>(QStringLiteral("mcForm")); }
     // The Format submenu's entries, the checked one marked with "*".
     QStringList formatEntries() const
@@ -273,44 +258,6 @@ private slots:
         QCOMPARE(cameraKeys(), QStringList({ "/dev/video0", "/dev/video2", "usb_3-1" }));
     }
 
-    void languageSwitchRetranslates_data()
-    {
-        QTest::addColumn<QString>("what");
-        QTest::addColumn<QString>("expected");
-        QTest::newRow("camera entry") << QStringLiteral("camera") << "Untersuchungskamera";
-        QTest::newRow("the opener's caption") << QStringLiteral("caption") << "Kamera";
-    }
-    void languageSwitchRetranslates()
-    {
-        QFETCH(QString, what);
-        QFETCH(QString, expected);
-        QDialog opener;
-        opener.setObjectName(QStringLiteral("DlgType"));
-        auto* caption = new QLabel(&opener);
-        caption->setObjectName(QStringLiteral("lbCAM"));
-        open(&opener);
-        for (QAction* language : window->findChild<QMenu*>(QStringLiteral("msLang"))->actions())
-            if (language->text() == QLatin1String("Deutsch"))
-                language->trigger();
-        const QMap<QString, QString> shown { { "title", window->windowTitle() },
-            { "moSnap", action("moSnap")->text() }, { "camera", cameraEntry("/dev/video0")->text() },
-            { "caption", caption->text() } };
-        QCOMPARE(shown.value(what), expected);
-    }
-
-    void statusBarShowsTheOpenCamerasSizeAndRate()
-    {
-        devices = { { "/dev/video2", "ZEN-LUX HD" }, { "/dev/video3", "ORA-LUX" } };
-        sources.insert("/dev/video2", "testsrc2=size=320x240:rate=30,realtime");
-        sources.insert("/dev/video3", "testsrc2=size=640x480:rate=15,realtime");
-        open(nullptr, QByteArray());
-        QCOMPARE(statusText(1), QStringLiteral("320x240 @ 30 fps"));
-        for (QAction* entry : window->findChild<QMenu*>(QStringLiteral("mCams"))->actions())
-            if (entry->data().toString() == QLatin1String("/dev/video3"))
-                entry->trigger();
-        QCOMPARE(statusText(1), QStringLiteral("640x480 @ 15 fps"));
-    }
-
     void formatMenuListsWhatTheCameraOffersWithTheRunningOneChecked()
     {
         plugEmulatedCamera();
@@ -401,14 +348,6 @@ private slots:
         QTRY_COMPARE(captures().size(), 1);
     }
 
-    void keptValueIsAppliedWhenTheCameraOpens()
-    {
-        plugEmulatedCamera();
-        CameraPreferences::setControl(kModel, kBrightness, 20);
-        open(nullptr, QByteArray());
-        QCOMPARE(cameraControl(kBrightness), 20);
-    }
-
     void defaultsForgetsTheKeptValues()
     {
         plugEmulatedCamera();
@@ -432,7 +371,6 @@ private slots:
     {
         QTest::addColumn<int>("key"); // Qt::Key_unknown: a double click
         QTest::newRow("F12") << int(Qt::Key_F12);
-        QTest::newRow("Esc") << int(Qt::Key_Escape);
         QTest::newRow("double click") << int(Qt::Key_unknown);
     }
 
@@ -446,22 +384,6 @@ private slots:
         key == Qt::Key_unknown ? QTest::mouseDClick(view(), Qt::LeftButton)
                                : QTest::keyClick(view(), Qt::Key(key));
         QVERIFY(!window->isFullScreen());
-    }
-
-    void fullScreenShowsThePictureAlone_data()
-    {
-        QTest::addColumn<QString>("what");
-        QTest::newRow("menu bar hidden") << "menu bar";
-    }
-    void fullScreenShowsThePictureAlone()
-    {
-        QFETCH(QString, what);
-        open()->show();
-        QTest::keyClick(view(), Qt::Key_F12);
-        const QMap<QString, bool> state { { "window", window->isFullScreen() },
-            { "entry", action("mvFull")->isChecked() }, { "menu bar", window->menuBar()->isHidden() },
-            { "status bar", window->statusBar()->isHidden() } };
-        QVERIFY(state.value(what));
     }
 
     void freezingTakesOnePictureHoweverLongItLasts()
@@ -482,14 +404,6 @@ private slots:
         AppSettings().setValue(QStringLiteral("BtnMgr/btn2"), QStringLiteral("2"));
         FakeHid::pushReport("/dev/hidraw0", "V");
         QTRY_VERIFY(action("moFrez")->isChecked());
-    }
-
-    void snapshotHasTheCamerasSize()
-    {
-        open();
-        QVERIFY(waitMore(frames, 2));
-        action("moSnap")->trigger();
-        QCOMPARE(QImage(captures().value(0)).size(), QSize(640, 480));
     }
 
     void fullScreenSnapshotInAnExaminationIsFiledInTheHiddenSidePanel()
@@ -573,8 +487,6 @@ private slots:
         QTest::addColumn<QString>("failOpen");
         QTest::addColumn<QString>("shown");
         QTest::newRow("busy") << QStringLiteral("EBUSY") << "The camera is in use by another program.";
-        QTest::newRow("no permission")
-            << QStringLiteral("EACCES") << "No permission to use the camera: see the README.";
         QTest::newRow("node missing") << QStringLiteral("unplugged") << "The camera could not be opened.";
     }
     void cameraThatCannotBeOpenedSaysWhyInTheView()
@@ -584,13 +496,6 @@ private slots:
         plugEmulatedCamera(failOpen);
         open(nullptr, QByteArray());
         QCOMPARE(view()->message(), shown);
-    }
-
-    void statusBarStaysEmptyForACameraThatCannotBeOpened()
-    {
-        plugEmulatedCamera(QStringLiteral("EBUSY"));
-        open(nullptr, QByteArray());
-        QCOMPARE(statusText(1), QString());
     }
 
     void viewSaysSoWithoutAnyCamera()
@@ -653,19 +558,6 @@ private slots:
         QVERIFY(waitMore(frames, 2));
         QTest::keyClick(view(), Qt::Key_F5);
         QCOMPARE(captures().size(), 1);
-    }
-
-    void assignedKeyboardKeyTakesPrecedenceOverTheFocusedWidget()
-    {
-        // Space would freeze the picture; assigned, it records instead.
-        AppSettings().setValue(QStringLiteral("BtnMgr/key1"), QStringLiteral("Space"));
-        AppSettings().setValue(QStringLiteral("BtnMgr/key1cmd"), QStringLiteral("1"));
-        open();
-        showActive();
-        QVERIFY(waitMore(frames, 2));
-        QTest::keyClick(view(), Qt::Key_Space);
-        QVERIFY(action("moRecd")->isChecked());
-        QVERIFY(!action("moFrez")->isChecked());
     }
 
     void keyTheWindowUsesIsRefusedInKeyControl_data()
