@@ -48,9 +48,8 @@ FramePtr waitForFrame(CamGrabber& grabber)
     return frame;
 }
 
-// The clips of the format rows, made once (by initTestCase).
+// The clip of the format rows, made once (by initTestCase).
 QString mjpegClip;
-QString yuyvClip;
 
 // A recording as the ffmpeg tools read it back, independently of our writer.
 struct Mp4Info {
@@ -135,7 +134,6 @@ private slots:
         av_log_set_level(AV_LOG_ERROR);
         av_log_set_callback(countScalerMessages);
         mjpegClip = makeClip("mjpeg422.mkv", "-c:v mjpeg -pix_fmt yuvj422p");
-        yuyvClip = makeClip("yuyv.nut", "-c:v rawvideo -pix_fmt yuyv422");
     }
 
     void init() { FakeHid::reset(); }
@@ -169,7 +167,6 @@ private slots:
         QTest::addColumn<QString>("format");
         QTest::addColumn<QString>("url");
         QTest::newRow("MJPEG 4:2:2") << "matroska" << mjpegClip;
-        QTest::newRow("raw YUYV") << "nut" << yuyvClip;
     }
     void theConverterIsMadeOnceNotPerPicture()
     {
@@ -193,7 +190,6 @@ private slots:
         QTest::addColumn<int>("plane");
         QTest::addColumn<int>("red"); // solid red in limited-range BT.601
         QTest::newRow("MJPEG V") << "matroska" << mjpegClip << 2 << 240;
-        QTest::newRow("YUYV Y") << "nut" << yuyvClip << 0 << 81;
         QTest::newRow("odd size U") << "lavfi"
                                     << "color=c=red:size=321x241,format=rgb24" << 1 << 90;
     }
@@ -280,24 +276,6 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(camera.shown >= resumed + 30, 5000);
         QCOMPARE(camera.recorder.stop(), QStringList { "b.mp4" });
         QVERIFY(qAbs(probeMp4("b.mp4").decodedFrames - camera.shown) <= 3);
-    }
-
-    void segmentsAreNamedAfterTheFirst_data()
-    {
-        QTest::addColumn<QStringList>("segments");
-        QTest::newRow("dot in the folder only")
-            << QStringList { "dr.lee/name", "dr.lee/name-001", "dr.lee/name-002" };
-    }
-
-    void segmentsAreNamedAfterTheFirst()
-    {
-        QFETCH(QStringList, segments);
-        Camera camera;
-        camera.recorder.setSegmentMs(1000);
-        QVERIFY(QDir().mkpath(QFileInfo(segments.first()).path()));
-        QVERIFY(camera.recorder.start(&camera.viewer, segments.first()));
-        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(segments.last() + "-thumbnail.bmp"), 10000);
-        QCOMPARE(camera.recorder.stop().mid(0, 3), segments);
     }
 
     void eachSegmentStartsWithAKeyFrameAndHasAThumbnail()
