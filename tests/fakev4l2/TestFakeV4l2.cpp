@@ -10,7 +10,6 @@
 #include <linux/videodev2.h>
 #include <memory>
 #include <sys/ioctl.h>
-#include <sys/select.h>
 #include <thread>
 #include <unistd.h>
 
@@ -74,35 +73,6 @@ int xioctl(int fd, unsigned long request, void* arg)
     return r < 0 ? errno : 0;
 }
 
-// REQBUFS, QBUF and STREAMON as a capture program does them; false on the first refusal.
-bool startStreaming(int fd)
-{
-    v4l2_requestbuffers request {};
-    request.count = 4;
-    request.type = V4L2_BUF_TYPE_VIDEO_CAPTURE;
-    request.memory = V4L2_MEMORY_MMAP;
-    if (xioctl(fd, VIDIOC_REQBUFS, &request) != 0)
-        return false;
-    for (uint32_t i = 0; i < request.count; ++i) {
-        v4l2_buffer buffer {};
-        buffer.index = i;
-        buffer.type = V4L2_BUF_TYPE_VIDEO_CAPTURE;
-        buffer.memory = V4L2_MEMORY_MMAP;
-        if (xioctl(fd, VIDIOC_QBUF, &buffer) != 0)
-            return false;
-    }
-    int type = V4L2_BUF_TYPE_VIDEO_CAPTURE;
-    return xioctl(fd, VIDIOC_STREAMON, &type) == 0;
-}
-
-v4l2_buffer captureBuffer()
-{
-    v4l2_buffer buffer {};
-    buffer.type = V4L2_BUF_TYPE_VIDEO_CAPTURE;
-    buffer.memory = V4L2_MEMORY_MMAP;
-    return buffer;
-}
-
 } // namespace
 
 class TestFakeV4l2 : public QObject
@@ -114,10 +84,8 @@ private slots:
     void init();
     void cleanup();
 
-    void nearestSizeAndRateAreNegotiatedAndLogged();
     void pictureShowsColourBars_data();
     void pictureShowsColourBars();
-    void selectWatchesCameraBesideOtherDescriptors();
     void formatIsBusyWhileAnotherDescriptorStreams();
 
     void refusedControlValue_data();
@@ -147,18 +115,6 @@ void TestFakeV4l2::cleanup()
     m_cameras.reset();
 }
 
-void TestFakeV4l2::nearestSizeAndRateAreNegotiatedAndLogged()
-{
-    const Input input = openInput({ "input_format", "mjpeg", "video_size", "1900x1000", "framerate", "24" });
-    QVERIFY(input);
-    const QStringList log = m_cameras->log();
-    QVERIFY(!log.filter("S_FMT").isEmpty());
-    QCOMPARE(log.filter("S_FMT").last(), QStringLiteral("S_FMT MJPG 1920x1080"));
-    QVERIFY(!log.filter("S_PARM").isEmpty());
-    QCOMPARE(log.filter("S_PARM").last(), QStringLiteral("S_PARM 1/25"));
-    QCOMPARE(log.last(), QStringLiteral("STREAMON"));
-}
-
 void TestFakeV4l2::pictureShowsColourBars_data()
 {
     QTest::addColumn<QString>("format");
@@ -186,38 +142,6 @@ void TestFakeV4l2::pictureShowsColourBars()
     QVERIFY(near(picture.pixel(w * 9 / 14, h / 8), qRgb(255, 0, 0)));
     QVERIFY(near(picture.pixel(w * 13 / 14, h / 2), qRgb(0, 0, 0)));
     QVERIFY(near(picture.pixel(w / 2, h / 2), qRgb(255, 255, 255)));
-}
-
-void TestFakeV4l2::selectWatchesCameraBesideOtherDescriptors()
-{
-    const int fd = ::open(kNode, O_RDWR | O_NONBLOCK);
-    QVERIFY(fd >= 0);
-    int pipeFds[2];
-    QCOMPARE(pipe(pipeFds), 0);
-    QVERIFY(startStreaming(fd));
-    v4l2_buffer buffer = captureBuffer();
-    QCOMPARE(xioctl(fd, VIDIOC_DQBUF, &buffer), 0);
-
-    fd_set readable;
-    FD_ZERO(&readable);
-    FD_SET(fd, &readable);
-    FD_SET(pipeFds[0], &readable);
-    timeval timeout { 1, 0 };
-    QCOMPARE(select(std::max(fd, pipeFds[0]) + 1, &readable, nullptr, nullptr, &timeout), 1);
-    QVERIFY(FD_ISSET(fd, &readable));
-
-    QCOMPARE(int(::write(pipeFds[1], "x", 1)), 1);
-    FD_ZERO(&readable);
-    FD_SET(pipeFds[0], &readable);
-    FD_SET(fd, &readable);
-    QCOMPARE(xioctl(fd, VIDIOC_DQBUF, &buffer), 0);
-    timeout = { 0, 0 };
-    // The camera may have its next frame ready as well on a slow machine.
-    QVERIFY(select(std::max(fd, pipeFds[0]) + 1, &readable, nullptr, nullptr, &timeout) >= 1);
-    QVERIFY(FD_ISSET(pipeFds[0], &readable));
-    ::close(pipeFds[0]);
-    ::close(pipeFds[1]);
-    ::close(fd);
 }
 
 void TestFakeV4l2::formatIsBusyWhileAnotherDescriptorStreams()
@@ -251,7 +175,6 @@ void TestFakeV4l2::refusedControlValue_data()
     QTest::addColumn<int>("error");
 
     QTest::newRow("read-only") << int(V4L2_CID_EXPOSURE_ABSOLUTE) << 300 << EACCES;
-    QTest::newRow("unknown control") << int(V4L2_CID_CONTRAST) << 1 << EINVAL;
 }
 
 void TestFakeV4l2::refusedControlValue()
