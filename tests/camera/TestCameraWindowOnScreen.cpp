@@ -129,9 +129,6 @@ private slots:
         QFETCH(QStringList, actions);
         for (const QString& name : actions) {
             QAction* entry = action(name.toLatin1().constData());
-            for (QAction* language : window->findChild<QMenu*>(QStringLiteral("msLang"))->actions())
-                if (language->text() == name)
-                    entry = language;
             QVERIFY2(entry, qPrintable(name));
             entry->trigger();
         }
@@ -173,8 +170,7 @@ private slots:
         QFETCH(QString, entry);
         QFETCH(int, dx);
         QFETCH(QString, expected);
-        if (!entry.isEmpty())
-            action(entry.toLatin1().constData())->trigger();
+        action(entry.toLatin1().constData())->trigger();
         QTRY_COMPARE(shownAt(dx, 0), expected);
     }
 
@@ -184,30 +180,21 @@ private slots:
         QTRY_VERIFY(stripShows(45, QColor(0, 255, 0)));
     }
 
-    void watermarkIsShownOnceItsDialogIsConfirmed_data()
-    {
-        QTest::addColumn<QString>("button");
-        QTest::addColumn<bool>("shown");
-        QTest::newRow("OK") << "bnOK" << true;
-        QTest::newRow("Cancel") << "bnCancel" << false;
-    }
     void watermarkIsShownOnceItsDialogIsConfirmed()
     {
-        QFETCH(QString, button);
-        QFETCH(bool, shown);
         QTimer::singleShot(0, this, [&] {
             QWidget* dialog = QApplication::activeModalWidget();
             dialog->findChild<QRadioButton*>(QStringLiteral("rbText"))->click();
             dialog->findChild<QLineEdit*>(QStringLiteral("leText"))
                 ->setText(QStringLiteral("CLINIC WATERMARK"));
-            dialog->findChild<QPushButton*>(button)->click();
+            dialog->findChild<QPushButton*>(QStringLiteral("bnOK"))->click();
         });
         action("msWmkr")->trigger();
         int frames = 0;
         view()->setPresentHook([&frames](const AVFrame*) { ++frames; });
         QTRY_VERIFY(frames >= 5);
         const int bottom = view()->height() - 45;
-        QTRY_COMPARE(stripShows(bottom, Qt::white), shown);
+        QTRY_VERIFY(stripShows(bottom, Qt::white));
     }
 
     void alwaysOnTopReachesTheWindowManager()
