@@ -37,25 +37,19 @@ private slots:
         QTest::addColumn<QString>("expected");
         QTest::newRow("dialog title from its own section") << QStringLiteral("title") << "Title";
         QTest::newRow("menu title") << QStringLiteral("menu") << "Menu";
-        QTest::newRow("tab without key keeps its text") << QStringLiteral("tab 0") << "A";
         QTest::newRow("tab with key") << QStringLiteral("tab 1") << "Page B";
         QTest::newRow("menu entry") << QStringLiteral("entry 0") << "One";
-        QTest::newRow("menu entry without key") << QStringLiteral("entry 1") << "two";
         QTest::newRow("submenu") << QStringLiteral("entry 2") << "Sub";
         QTest::newRow("separator untouched by the top-level key") << QStringLiteral("entry 3") << "";
         QTest::newRow("label") << QStringLiteral("lbL") << "Label";
         QTest::newRow("check box keeps its text") << QStringLiteral("cbxC") << "check";
-        QTest::newRow("unnamed widget") << QStringLiteral("unnamed") << "unnamed";
         QTest::newRow("widget of an inner dialog") << QStringLiteral("inner") << "Inner";
         QTest::newRow("reference") << QStringLiteral("lbRef") << "Notice";
         QTest::newRow("reference to nothing keeps the text") << QStringLiteral("lbGone") << "kept";
         QTest::newRow("table column 1") << QStringLiteral("column 0") << "First";
-        QTest::newRow("table column without key") << QStringLiteral("column 1") << "b";
         QTest::newRow("combo box item 1") << QStringLiteral("item 0") << "A";
-        QTest::newRow("combo box item 2") << QStringLiteral("item 1") << "";
         QTest::newRow("combo box keeps its choice") << QStringLiteral("current item") << "2";
         QTest::newRow("table row") << QStringLiteral("row 2") << "Row";
-        QTest::newRow("table without key") << QStringLiteral("keyless") << "k";
         QTest::newRow("reference followed one level") << QStringLiteral("lbTwice") << "@System/hint";
         QTest::newRow("list without spaces") << QStringLiteral("lbList") << "one,two,three";
         QTest::newRow("quoted list") << QStringLiteral("quoted") << "one, two";
@@ -71,7 +65,7 @@ private slots:
             "mMenu=Menu\nmaOne=One\nmSub=Sub\nlbL=Label\ntabW=Tabs\ntpB=Page B\n"
             "cbxC=Check\ncbB=A//B\nlbRef=@System/hint\nlbGone=@System/nothing\n"
             "lbTwice=@DlgT/lbRef\nlbList=@System/list\nlist=Table\nlist_col1=First\nlist_col3=Third\n"
-            "list_row3=Row\nkeyless_col1=First\n[DlgIn]\nlbL=Inner\n"));
+            "list_row3=Row\n[DlgIn]\nlbL=Inner\n"));
         QDialog dialog;
         dialog.setObjectName("DlgT");
         auto* menu = make<QMenu>("mMenu", &dialog);
@@ -88,11 +82,8 @@ private slots:
         auto* table = make<QTableWidget>("list", 3, 3, &dialog);
         table->setHorizontalHeaderLabels({ "a", "b", "c" });
         table->setVerticalHeaderItem(2, new QTableWidgetItem("r3")); // rows 1 and 2 have none
-        auto* keyless = make<QTableWidget>("keyless", 1, 1, &dialog);
-        keyless->setHorizontalHeaderLabels({ "k" });
         const QMap<QString, QWidget*> widgets { { "lbL", make<QLabel>("lbL", "label", &dialog) },
             { "cbxC", make<QCheckBox>("cbxC", "check", &dialog) },
-            { "unnamed", new QLabel("unnamed", &dialog) },
             { "inner", make<QLabel>("lbL", "inner", make<QDialog>("DlgIn", &dialog)) },
             { "lbRef", make<QLabel>("lbRef", &dialog) },
             { "lbGone", make<QLabel>("lbGone", "kept", &dialog) } };
@@ -101,7 +92,6 @@ private slots:
 
         QMap<QString, QString> seen { { "title", dialog.windowTitle() }, { "menu", menu->title() },
             { "row 2", table->verticalHeaderItem(2)->text() },
-            { "keyless", keyless->horizontalHeaderItem(0)->text() },
             { "current item", QString::number(combo->currentIndex()) },
             { "lbTwice", text("DlgT", "lbTwice") }, { "lbList", text("DlgT", "lbList") },
             { "quoted", text("System", "quoted") } };
@@ -171,7 +161,6 @@ private slots:
     {
         QTest::addColumn<QString>("locale");
         QTest::addColumn<QString>("file");
-        QTest::newRow("German in Austria") << QStringLiteral("de_AT") << "lang_de-DE.ini";
         QTest::newRow("French, no file") << QStringLiteral("fr_FR") << "lang_en-US.ini";
     }
 
@@ -274,19 +263,6 @@ private slots:
         QCOMPARE(yesButtonText(), QStringLiteral("&Ja"));
     }
 
-    void switchingBackToEnglishGivesQtsEnglishTexts()
-    {
-        TestSupport::copyShippedLanguages();
-        Language::instance()->load(absolute("language/lang_de-DE.ini"));
-        Language::instance()->load(absolute("language/lang_en-US.ini"));
-        QCOMPARE(yesButtonText(), QStringLiteral("&Yes"));
-    }
-
-    void entryOfTheLanguageFileWinsOverTheBuiltInText()
-    {
-        Language::instance()->load(write("language/own.ini", "[System]\nmsg_exit=Quit?\n"));
-        QCOMPARE(text("System", "msg_exit"), QStringLiteral("Quit?"));
-    }
 };
 
 KARVEX_TEST_MAIN(TestLanguage)

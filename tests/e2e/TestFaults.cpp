@@ -80,17 +80,14 @@ class TestFaults : public QObject
                   "[Unknown section\n\xc3\x28=\xa0\xa1\n");
     }
     // A language file with broken lines, an unclosed section, invalid UTF-8 and references
-    // that go round in circles; and one without a System section.
-    static QString writeLanguageFile(const QString& kind)
+    // that go round in circles.
+    static QString writeLanguageFile()
     {
-        if (kind == QLatin1String("broken lines"))
-            return TestSupport::writeFile(QStringLiteral("language/broken.ini"),
-                "[System]\nname=Broken\nthis line has no equals sign\n=value without key\n[DlgType\n"
-                "bad\xff\xfe=\xc3\x28 invalid UTF-8\n"
-                "[System]\nhint=@System/hint\nask=@System/msg_exit\nmsg_exit=@System/ask\n"
-                "[DlgType]\nlbCAM=Kamera\nlbPAT=@DlgType/lbPAT\n");
-        return TestSupport::writeFile(
-            QStringLiteral("language/nosystem.ini"), "[DlgType]\nlbCAM=Cam\nDlgType=No System\n");
+        return TestSupport::writeFile(QStringLiteral("language/broken.ini"),
+            "[System]\nname=Broken\nthis line has no equals sign\n=value without key\n[DlgType\n"
+            "bad\xff\xfe=\xc3\x28 invalid UTF-8\n"
+            "[System]\nhint=@System/hint\nask=@System/msg_exit\nmsg_exit=@System/ask\n"
+            "[DlgType]\nlbCAM=Kamera\nlbPAT=@DlgType/lbPAT\n");
     }
 
     // A patient typed into the form with markup, quotes, SQL, wildcards, emoji and 10,000
@@ -127,18 +124,6 @@ class TestFaults : public QObject
         child<QAction>(camera, "moRecd")->trigger();
         QVERIFY(waitForPictures(2));
     }
-    // What tryToCapture left behind, by name.
-    QStringList capturesSeen() const
-    {
-        QStringList seen;
-        if (child<QAction>(camera, "moRecd")->isChecked())
-            seen << "recording";
-        if (recordsFiled() > 0)
-            seen << "filed";
-        if (records->rowCount() > 0)
-            seen << "listed";
-        return seen;
-    }
 
     int recordsFiled() const
     {
@@ -167,20 +152,10 @@ private slots:
             QDir::current().absoluteFilePath(QStringLiteral("language/lang_en-US.ini")));
     }
 
-    void garbageSettingsLeaveTheEnglishWording()
-    {
-        writeGarbageSettings();
-        // As at a start: the stored language path is read again.
-        Language::instance()->loadAtStart(QLocale(QLocale::English, QLocale::UnitedStates));
-        openCamera(new FrmCamera(nullptr));
-        QCOMPARE(camera->windowTitle(), QStringLiteral("Karvex Camera"));
-    }
-
     void cameraKeysWithGarbageCommandsDoNothing_data()
     {
         QTest::addColumn<QString>("what");
         QTest::newRow("no recording") << "recording";
-        QTest::newRow("no capture") << "captures";
     }
     void cameraKeysWithGarbageCommandsDoNothing()
     {
@@ -226,45 +201,11 @@ private slots:
         QVERIFY(file.remove());
     }
 
-    void goodLinesAfterBrokenOnesCount_data()
-    {
-        QTest::addColumn<QString>("kind");
-        QTest::addColumn<QString>("expected");
-        QTest::newRow("after broken lines") << QStringLiteral("broken lines") << "Kamera";
-        QTest::newRow("without a System section") << QStringLiteral("no System") << "No System";
-    }
-    void goodLinesAfterBrokenOnesCount()
-    {
-        QFETCH(QString, kind);
-        QFETCH(QString, expected);
-        Language::instance()->load(writeLanguageFile(kind));
-        DlgType start;
-        const QString shown = kind == QLatin1String("broken lines") ? child<QLabel>(&start, "lbCAM")->text()
-                                                                    : start.windowTitle();
-        QCOMPARE(shown, expected);
-    }
-
     void referenceToItselfEndsWithAText()
     {
-        Language::instance()->load(writeLanguageFile(QStringLiteral("broken lines")));
+        Language::instance()->load(writeLanguageFile());
         DlgType start;
         QVERIFY(!child<QLabel>(&start, "lbPAT")->text().isEmpty());
-    }
-
-    void exitQuestionComesWithABrokenLanguageFile_data()
-    {
-        QTest::addColumn<QString>("kind");
-        QTest::newRow("without a System section") << QStringLiteral("no System");
-    }
-    void exitQuestionComesWithABrokenLanguageFile()
-    {
-        QFETCH(QString, kind);
-        Language::instance()->load(writeLanguageFile(kind));
-        DlgType start;
-        MsgBoxRecorder boxes(QMessageBox::No);
-        start.show();
-        start.close();
-        QCOMPARE(boxes.boxes.size(), 1);
     }
 
     void hostilePatientTextsAreStoredExactly()
@@ -292,13 +233,6 @@ private slots:
         QCOMPARE(list->item(0, column)->text(), expected);
     }
 
-    void percentInTheFinderIsAWildcard()
-    {
-        FrmPatmgr* manager = storeHostilePatient();
-        child<QLineEdit>(manager, "leLN")->setText(QStringLiteral("%"));
-        QTRY_COMPARE(child<QTableWidget>(manager, "list")->rowCount(), 2);
-    }
-
     // The camera heading and the report show the name as data, never as markup.
     void cameraHeadingShowsTheNameAsTyped()
     {
@@ -309,15 +243,6 @@ private slots:
         QCOMPARE(child<QLabel>(&heading, "lbName")->text(), hostileFirst + hostileLast);
         QVERIFY2(
             drawsLiterally(child<QLabel>(&heading, "lbName")), "the camera heading shows the name as markup");
-    }
-
-    void cameraHeadingWithALongNameFitsTheScreen()
-    {
-        FrmCamera heading(nullptr);
-        heading.enterExamination(hostileFirst + hostileLast, {});
-        heading.show();
-        QVERIFY(heading.minimumSizeHint().width()
-            <= QGuiApplication::primaryScreen()->availableGeometry().width());
     }
 
     void reportShowsTheNameAsTyped()
@@ -333,21 +258,9 @@ private slots:
             drawsLiterally(child<QLabel>(&report, "lvName")), "the report form shows the name as markup");
     }
 
-    void reportWithALongNameFitsTheScreen()
-    {
-        storeHostilePatient();
-        DlgExport report(nullptr);
-        report.setInfo(
-            quint64(sqlValue("SELECT rowid FROM user WHERE fnam=?", { hostileFirst }).toLongLong()), {});
-        report.show();
-        QTRY_COMPARE(child<QLabel>(&report, "lvName")->text(), hostileFirst + QLatin1Char(' ') + hostileLast);
-        QVERIFY(report.width() <= QGuiApplication::primaryScreen()->availableGeometry().width());
-    }
-
     void watermarkThatIsNoPictureShowsNoWatermark_data()
     {
         QTest::addColumn<QByteArray>("content");
-        QTest::newRow("a real picture") << QByteArray();
         QTest::newRow("text named .png") << QByteArray("this is not a picture\n");
     }
 
@@ -373,24 +286,6 @@ private slots:
             QColor(content.isEmpty() ? Qt::red : Qt::black));
         QVERIFY(waitForPictures(3)); // still live
         AppSettings().remove("WMarker");
-    }
-
-    void folderThatCannotExistAddsAndFilesNothing_data()
-    {
-        QTest::addColumn<QString>("what");
-        QTest::newRow("recording") << "recording";
-        QTest::newRow("records filed") << "filed";
-        QTest::newRow("records listed") << "listed";
-    }
-    void folderThatCannotExistAddsAndFilesNothing()
-    {
-        QFETCH(QString, what);
-        // Below a regular file.
-        AppSettings().setValue("SavePath/path", QFileInfo("settings.ini").absoluteFilePath() + "/C/");
-        MsgBoxRecorder boxes(QMessageBox::Ok);
-        openExamination("testsrc2=size=320x240:rate=30,realtime");
-        tryToCapture();
-        QVERIFY(!capturesSeen().contains(what));
     }
 
     void folderThatCannotExistIsReportedOncePerCommand()

@@ -83,8 +83,6 @@ private slots:
         QTest::addColumn<QString>("column");
         QTest::newRow("street") << "leStreet"
                                 << "strt";
-        QTest::newRow("remark") << "teRmrk"
-                                << "rmrk";
     }
     void emptiedOptionalFieldIsStoredAsNull()
     {
@@ -96,11 +94,7 @@ private slots:
         dialog.setRowID(quint64(id));
         QTRY_COMPARE(child<QLineEdit>(&dialog, "leStreet")->text(), QStringLiteral("Main St 1"));
         click(&dialog, "bnModify");
-        QWidget* edit = dialog.findChild<QWidget*>(field);
-        if (auto* line = qobject_cast<QLineEdit*>(edit))
-            line->clear();
-        else
-            qobject_cast<QTextEdit*>(edit)->clear();
+        dialog.findChild<QLineEdit*>(field)->clear();
         click(&dialog, "bnOK");
         QTRY_COMPARE(fields("SELECT " + column + " FROM user"), QStringList { "NULL" });
     }

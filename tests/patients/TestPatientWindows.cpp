@@ -250,8 +250,6 @@ private slots:
         QTest::addColumn<QString>("lastName");
         QTest::addColumn<QString>("remark");
         QTest::addColumn<QStringList>("expected");
-        QTest::newRow("_ for one character")
-            << QStringLiteral("c_rl") << QStringLiteral("") << "" << QStringList { "Carl" };
         QTest::newRow("every criterion combined")
             << QStringLiteral("aN") << QStringLiteral("SMITH") << "vip" << QStringList { "joanna" };
     }
@@ -302,20 +300,10 @@ private slots:
         QVERIFY(QFile::exists(present));
     }
 
-    void okWithAMissingNameSaysAFieldIsEmpty()
-    {
-        DlgPatinfo created(nullptr);
-        created.show();
-        click(&created, "bnOK");
-        QCOMPARE(boxes->boxes.value(0).text,
-            QStringLiteral("A required field is empty. Please fill it in and try again."));
-    }
-
     void modificationIsStored_data()
     {
         QTest::addColumn<QString>("column");
         QTest::addColumn<QString>("expected");
-        QTest::newRow("changed field") << QStringLiteral("area") << "New Town";
         QTest::newRow("no second patient") << QStringLiteral("count(*)") << "1";
     }
     void modificationIsStored()
@@ -336,7 +324,6 @@ private slots:
     {
         QTest::addColumn<int>("row");
         QTest::addColumn<QString>("width");
-        QTest::newRow("video without companion: the mark") << 1 << "16";
         QTest::newRow("video with companion: the companion") << 2 << "64";
         QTest::newRow("picture in capitals: the mark") << 3 << "16";
     }
@@ -361,14 +348,6 @@ private slots:
         openRecords();
         editRemark(records(), 1, "bnOK");
         QTRY_COMPARE(cell(records(), 1, 3), QStringLiteral("<i>healed</i>"));
-    }
-
-    void confirmedRecordDeleteRemovesTheFile()
-    {
-        openRecords();
-        boxes->answer = QMessageBox::Yes;
-        deleteRecord(2);
-        QTRY_VERIFY(!QFile::exists(video));
     }
 
     void confirmedRecordDeleteRemovesTheCompanionThumbnail()
