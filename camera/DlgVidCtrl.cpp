@@ -1,6 +1,6 @@
 #include "DlgVidCtrl.h"
 
-#include "CameraPreferences.h"
+#include "AppSettings.h"
 #include "Language.h"
 #include "V4l2ControlEditor.h"
 #include "V4l2Controls.h"
@@ -161,7 +161,7 @@ void DlgVidCtrl::write(int index, qint32 value)
     const V4l2Control& control = m_controls.at(index);
     // Only what the camera took is kept; a button only acts and has nothing to keep.
     if (m_device->write(control, value) && control.hasValue() && !m_keptUnder.isEmpty())
-        CameraPreferences::setControl(m_keptUnder, control.id, value);
+        AppSettings().setCameraControl(m_keptUnder, control.id, value);
     rereadAll();
 }
 
@@ -172,7 +172,7 @@ void DlgVidCtrl::onDefaults(bool)
             m_device->write(control, control.defaultValue);
     }
     if (!m_keptUnder.isEmpty())
-        CameraPreferences::forgetControls(m_keptUnder);
+        AppSettings().forgetCameraControls(m_keptUnder);
     rereadAll();
 }
 

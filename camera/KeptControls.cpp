@@ -1,6 +1,6 @@
 #include "KeptControls.h"
 
-#include "CameraPreferences.h"
+#include "AppSettings.h"
 #include "V4l2Controls.h"
 
 #include <QDebug>
@@ -8,7 +8,7 @@
 namespace KeptControls {
 int apply(const QString& nodePath, const QString& description)
 {
-    const QMap<quint32, qint32> kept = CameraPreferences::controls(description);
+    const QMap<quint32, qint32> kept = AppSettings().cameraControls(description);
     if (kept.isEmpty() || nodePath.isEmpty())
         return 0;
     const std::unique_ptr<V4l2Controls> device = V4l2Controls::open(nodePath);

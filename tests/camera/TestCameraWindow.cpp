@@ -351,18 +351,18 @@ private slots:
     void defaultsForgetsTheKeptValues()
     {
         plugEmulatedCamera();
-        CameraPreferences::setControl(kModel, kBrightness, 20);
+        AppSettings().setCameraControl(kModel, kBrightness, 20);
         open(nullptr, QByteArray());
         inVideoControl(
             [](QDialog* dialog) { dialog->findChild<QPushButton*>(QStringLiteral("bnDeft"))->click(); });
-        QCOMPARE(CameraPreferences::controls(kModel), (QMap<quint32, qint32> {}));
+        QCOMPARE(AppSettings().cameraControls(kModel), (QMap<quint32, qint32> {}));
     }
 
     void keptValuesAfterARefusedOneStillApply()
     {
         plugEmulatedCamera();
-        CameraPreferences::setControl(kModel, kBrightness, 500);
-        CameraPreferences::setControl(kModel, kAutoExposure, 0); // "Manual Mode"
+        AppSettings().setCameraControl(kModel, kBrightness, 500);
+        AppSettings().setCameraControl(kModel, kAutoExposure, 0); // "Manual Mode"
         open(nullptr, QByteArray());
         QCOMPARE(cameraControl(kAutoExposure), 0);
     }
@@ -615,7 +615,6 @@ private slots:
         QCOMPARE(reports.value(0).value(0).toStringList(),
             QStringList({ pictures[0], pictures[2], pictures[3], pictures[4] }));
     }
-
 };
 
 KARVEX_TEST_MAIN(TestCameraWindow)
