@@ -16,6 +16,19 @@ const QString kHospitalName = QStringLiteral("Hospital/name");
 const QString kLastExamId = QStringLiteral("Report/lastExamId");
 const QString kPdfFolder = QStringLiteral("Report/pdfFolder");
 const QString kLanguagePath = QStringLiteral("Language/path");
+const QString kDicomStationAeTitle = QStringLiteral("Dicom/stationAeTitle");
+const QString kArchiveAeTitle = QStringLiteral("Dicom/archiveAeTitle");
+const QString kArchiveHost = QStringLiteral("Dicom/archiveHost");
+const QString kArchivePort = QStringLiteral("Dicom/archivePort");
+const QString kWorklistAeTitle = QStringLiteral("Dicom/worklistAeTitle");
+const QString kWorklistHost = QStringLiteral("Dicom/worklistHost");
+const QString kWorklistPort = QStringLiteral("Dicom/worklistPort");
+const QString kDicomModality = QStringLiteral("Dicom/modality");
+const QString kDicomStationName = QStringLiteral("Dicom/stationName");
+const QString kAutoSendToArchive = QStringLiteral("Dicom/autoSend");
+const QString kDicomTimeout = QStringLiteral("Dicom/timeoutSeconds");
+// The port DICOM servers listen on unless told otherwise.
+const QString kDicomDefaultPort = QStringLiteral("104");
 
 // Watermark kinds as stored: 0 is text, any other number a picture.
 const QString kTextWatermark = QStringLiteral("0");
@@ -201,6 +214,112 @@ QString AppSettings::lastExamId() const
 void AppSettings::setLastExamId(const QString& id)
 {
     setValue(kLastExamId, id);
+}
+
+QString AppSettings::dicomStationAeTitle() const
+{
+    return value(kDicomStationAeTitle, QStringLiteral("KARVEX"));
+}
+
+void AppSettings::setDicomStationAeTitle(const QString& aeTitle)
+{
+    setValue(kDicomStationAeTitle, aeTitle);
+}
+
+QString AppSettings::archiveAeTitle() const
+{
+    return value(kArchiveAeTitle, QStringLiteral("ARCHIVE"));
+}
+
+void AppSettings::setArchiveAeTitle(const QString& aeTitle)
+{
+    setValue(kArchiveAeTitle, aeTitle);
+}
+
+QString AppSettings::archiveHost() const
+{
+    return value(kArchiveHost, QString());
+}
+
+void AppSettings::setArchiveHost(const QString& host)
+{
+    setValue(kArchiveHost, host);
+}
+
+int AppSettings::archivePort() const
+{
+    return intValue(kArchivePort, kDicomDefaultPort);
+}
+
+void AppSettings::setArchivePort(int port)
+{
+    setValue(kArchivePort, QString::number(port));
+}
+
+QString AppSettings::worklistAeTitle() const
+{
+    return value(kWorklistAeTitle, QStringLiteral("WORKLIST"));
+}
+
+void AppSettings::setWorklistAeTitle(const QString& aeTitle)
+{
+    setValue(kWorklistAeTitle, aeTitle);
+}
+
+QString AppSettings::worklistHost() const
+{
+    return value(kWorklistHost, QString());
+}
+
+void AppSettings::setWorklistHost(const QString& host)
+{
+    setValue(kWorklistHost, host);
+}
+
+int AppSettings::worklistPort() const
+{
+    return intValue(kWorklistPort, kDicomDefaultPort);
+}
+
+void AppSettings::setWorklistPort(int port)
+{
+    setValue(kWorklistPort, QString::number(port));
+}
+
+QString AppSettings::dicomModality() const
+{
+    return value(kDicomModality, QStringLiteral("ES"));
+}
+
+void AppSettings::setDicomModality(const QString& modality)
+{
+    setValue(kDicomModality, modality);
+}
+
+QString AppSettings::dicomStationName() const
+{
+    return value(kDicomStationName, QString());
+}
+
+void AppSettings::setDicomStationName(const QString& name)
+{
+    setValue(kDicomStationName, name);
+}
+
+bool AppSettings::autoSendToArchive() const
+{
+    return intValue(kAutoSendToArchive, QStringLiteral("0")) != 0;
+}
+
+void AppSettings::setAutoSendToArchive(bool on)
+{
+    setValue(kAutoSendToArchive, on ? QStringLiteral("1") : QStringLiteral("0"));
+}
+
+int AppSettings::dicomTimeoutSeconds() const
+{
+    const int seconds = intValue(kDicomTimeout, QStringLiteral("10"));
+    return seconds > 0 ? seconds : 10;
 }
 
 QString AppSettings::pdfFolder() const

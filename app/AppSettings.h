@@ -56,6 +56,32 @@ public:
     QString pdfFolder() const;
     void setPdfFolder(const QString& folder);
 
+    // DICOM: this station's AE title, the archive's and the worklist's AE title, host and
+    // port, the modality of the captures (ES, XC, GM or OT), the station name, whether
+    // captures go to the archive by themselves when an examination ends, and how long to wait
+    // for a server's answer.
+    QString dicomStationAeTitle() const;
+    void setDicomStationAeTitle(const QString& aeTitle);
+    QString archiveAeTitle() const;
+    void setArchiveAeTitle(const QString& aeTitle);
+    QString archiveHost() const;
+    void setArchiveHost(const QString& host);
+    int archivePort() const;
+    void setArchivePort(int port);
+    QString worklistAeTitle() const;
+    void setWorklistAeTitle(const QString& aeTitle);
+    QString worklistHost() const;
+    void setWorklistHost(const QString& host);
+    int worklistPort() const;
+    void setWorklistPort(int port);
+    QString dicomModality() const;
+    void setDicomModality(const QString& modality);
+    QString dicomStationName() const;
+    void setDicomStationName(const QString& name);
+    bool autoSendToArchive() const;
+    void setAutoSendToArchive(bool on);
+    int dicomTimeoutSeconds() const;
+
     // The language file last loaded, as asked for; empty before the first choice.
     QString languagePath() const;
     void setLanguagePath(const QString& path);

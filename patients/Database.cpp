@@ -1,5 +1,6 @@
 #include "Database.h"
 
+#include "DicomTables.h"
 #include "UnicodeLike.h"
 
 #include <QSqlError>
@@ -118,6 +119,8 @@ Database* Database::instance()
     // On every start after the first the tables exist and these fail unnoticed.
     db->exec(userTable(), {}, nullptr, db_result());
     db->exec(recdTable(), {}, nullptr, db_result());
+    for (const QString& statement : DicomTables::createStatements())
+        db->exec(statement, {}, nullptr, db_result());
     db->exec(recdUidIndex, {}, nullptr, db_result());
     service = db;
     return service;

@@ -1,0 +1,6 @@
+#include "DicomEcho.h"
+
+DicomStatus DicomEcho::check(const QString&, const DicomNode&, int)
+{
+    return { DicomStatus::Failed, QStringLiteral("not implemented yet") };
+}

@@ -1,0 +1,3 @@
+#include "WorklistAdmission.h"
+
+void WorklistAdmission::admit(const WorklistItem&, QWidget*) { }
