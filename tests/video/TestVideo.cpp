@@ -188,9 +188,6 @@ private slots:
     void recordingPlaysForAsLongAsItTook_data()
     {
         QTest::addColumn<QByteArray>("source");
-        // A camera that lowers its rate in dim light: 30 fps for a second, then 15.
-        QTest::newRow("30 then 15 fps")
-            << QByteArray("testsrc2=size=320x240:rate=30,setpts='if(lt(N,30),N/30,1+(N-30)/15)/TB',realtime");
         // A camera clock that goes back 1.5 s (a driver reset): the file's time line still runs on.
         QTest::newRow("clock going back") << QByteArray(
             "testsrc2=size=320x240:rate=30,setpts='if(lt(N,45),N/30,(N-45)/30)/TB',realtime=limit=1");
