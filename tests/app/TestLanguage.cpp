@@ -36,22 +36,14 @@ private slots:
         QTest::addColumn<QString>("what");
         QTest::addColumn<QString>("expected");
         QTest::newRow("dialog title from its own section") << QStringLiteral("title") << "Title";
-        QTest::newRow("menu title") << QStringLiteral("menu") << "Menu";
         QTest::newRow("tab with key") << QStringLiteral("tab 1") << "Page B";
-        QTest::newRow("menu entry") << QStringLiteral("entry 0") << "One";
-        QTest::newRow("submenu") << QStringLiteral("entry 2") << "Sub";
         QTest::newRow("separator untouched by the top-level key") << QStringLiteral("entry 3") << "";
-        QTest::newRow("label") << QStringLiteral("lbL") << "Label";
-        QTest::newRow("check box keeps its text") << QStringLiteral("cbxC") << "check";
         QTest::newRow("widget of an inner dialog") << QStringLiteral("inner") << "Inner";
         QTest::newRow("reference") << QStringLiteral("lbRef") << "Notice";
         QTest::newRow("reference to nothing keeps the text") << QStringLiteral("lbGone") << "kept";
         QTest::newRow("table column 1") << QStringLiteral("column 0") << "First";
-        QTest::newRow("combo box item 1") << QStringLiteral("item 0") << "A";
         QTest::newRow("combo box keeps its choice") << QStringLiteral("current item") << "2";
-        QTest::newRow("table row") << QStringLiteral("row 2") << "Row";
         QTest::newRow("reference followed one level") << QStringLiteral("lbTwice") << "@System/hint";
-        QTest::newRow("list without spaces") << QStringLiteral("lbList") << "one,two,three";
         QTest::newRow("quoted list") << QStringLiteral("quoted") << "one, two";
     }
     void translateAppliesEachWidgetKindsRule()
@@ -157,23 +149,6 @@ private slots:
         QCOMPARE(storedPath(), gone);
     }
 
-    void firstStartChoosesTheUsersLanguageElseEnglish_data()
-    {
-        QTest::addColumn<QString>("locale");
-        QTest::addColumn<QString>("file");
-        QTest::newRow("French, no file") << QStringLiteral("fr_FR") << "lang_en-US.ini";
-    }
-
-    void firstStartChoosesTheUsersLanguageElseEnglish()
-    {
-        QFETCH(QString, locale);
-        QFETCH(QString, file);
-        TestSupport::copyShippedLanguages();
-        AppSettings().setValue("Language/path", QString());
-        Language::instance()->loadAtStart(QLocale(locale));
-        QCOMPARE(storedPath(), absolute("language/" + file));
-    }
-
     void firstStartInGermanShowsTheModeChoiceInGerman()
     {
         TestSupport::copyShippedLanguages();
@@ -262,7 +237,6 @@ private slots:
         Language::instance()->load(absolute("language/lang_de-DE.ini"));
         QCOMPARE(yesButtonText(), QStringLiteral("&Ja"));
     }
-
 };
 
 KARVEX_TEST_MAIN(TestLanguage)

@@ -48,8 +48,6 @@ private slots:
         QTest::addColumn<QString>("expected");
         QTest::newRow("information") << "information"
                                      << "Notice";
-        QTest::newRow("warning") << "warning"
-                                 << "Notice";
         QTest::newRow("question") << "question"
                                   << "Please Confirm";
     }
@@ -79,12 +77,6 @@ private slots:
         pressReturnInTheNextBox();
         MsgBox::ask(nullptr, QStringLiteral("sel_none"));
         QCOMPARE(defaultButton, QMessageBox::No);
-    }
-
-    void returnInAQuestionDoesNotConfirm()
-    {
-        pressReturnInTheNextBox();
-        QVERIFY(!MsgBox::ask(nullptr, QStringLiteral("sel_none")));
     }
 
     void warningOffersOk()

@@ -59,7 +59,6 @@ private slots:
         const CameraDevices::Device otherModel { "/dev/video2", "ORA-LUX" };
         const CameraDevices::Device other { "/dev/video6", "TUBO-LUX" };
         QTest::newRow("running camera stays") << false << false << Devices { other, same } << -1;
-        QTest::newRow("lost camera back on its node") << true << false << Devices { other, same } << 1;
         QTest::newRow("lost camera back on another node")
             << true << false << Devices { other, otherNode } << 1;
         QTest::newRow("its node and description before its description")
@@ -69,8 +68,6 @@ private slots:
         QTest::newRow("another model on its node") << true << false << Devices { other, otherModel } << 1;
         QTest::newRow("lost camera not back on Refresh: the first takes over")
             << true << true << Devices { other } << 0;
-        QTest::newRow("camera gone on Refresh: the first takes over")
-            << false << true << Devices { other } << 0;
     }
 
     void cameraToOpenAfterAChange()

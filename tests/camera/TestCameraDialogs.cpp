@@ -150,8 +150,6 @@ private slots:
         QTest::addColumn<Writes>("expected");
         QTest::newRow("menu with gaps")
             << QStringLiteral("Auto Exposure") << "combo" << 0 << Writes { { V4L2_CID_EXPOSURE_AUTO, 1 } };
-        QTest::newRow("button") << QStringLiteral("Pan, Reset") << "button" << 0
-                                << Writes { { V4L2_CID_PAN_RESET, 0 } };
     }
     void editIsWrittenToTheCamera()
     {
@@ -200,7 +198,6 @@ private slots:
         editor<QSpinBox>("Contrast")->setValue(50);
         QVERIFY(!editor("Brightness")->isEnabled());
     }
-
 };
 
 KARVEX_TEST_MAIN(TestCameraDialogs)

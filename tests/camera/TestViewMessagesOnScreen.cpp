@@ -80,8 +80,6 @@ private slots:
         QTest::addColumn<QString>("language");
         QTest::addColumn<bool>("busyCamera");
         QTest::newRow("no camera, English") << "en-US" << false;
-        QTest::newRow("busy camera, English") << "en-US" << true;
-        QTest::newRow("no camera, German") << "de-DE" << false;
         QTest::newRow("busy camera, German") << "de-DE" << true;
     }
     void messageIsDrawnInTheMiddleOfTheView()

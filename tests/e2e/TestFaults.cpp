@@ -10,16 +10,6 @@
 using namespace E2e;
 
 namespace {
-// Camera key reports the program has logged, to wait for keys that are meant to do nothing.
-int keysRead = 0;
-QtMessageHandler passOn = nullptr;
-
-void countKeys(QtMsgType type, const QMessageLogContext& context, const QString& message)
-{
-    keysRead += message.startsWith(QLatin1String("Got camera key"));
-    passOn(type, context, message);
-}
-
 // True when the label draws its text exactly as plain text would be drawn.
 bool drawsLiterally(QLabel* label)
 {
@@ -135,7 +125,6 @@ private slots:
     {
         TestSupport::copyShippedLanguages();
         plugCamera("testsrc2=size=320x240:rate=30,realtime");
-        passOn = qInstallMessageHandler(countKeys);
     }
 
     void cleanup()
@@ -151,28 +140,6 @@ private slots:
         Language::instance()->load(
             QDir::current().absoluteFilePath(QStringLiteral("language/lang_en-US.ini")));
     }
-
-    void cameraKeysWithGarbageCommandsDoNothing_data()
-    {
-        QTest::addColumn<QString>("what");
-        QTest::newRow("no recording") << "recording";
-    }
-    void cameraKeysWithGarbageCommandsDoNothing()
-    {
-        QFETCH(QString, what);
-        writeGarbageSettings();
-        MsgBoxRecorder boxes(QMessageBox::Ok);
-        openCamera(new FrmCamera(nullptr));
-        const int read = keysRead;
-        pressCameraKey(1);
-        pressCameraKey(2);
-        QTRY_COMPARE(keysRead, read + 2);
-        const QMap<QString, bool> happened { { "recording", child<QAction>(camera, "moRecd")->isChecked() },
-            { "captures", !QDir(QStringLiteral("Capture")).entryList(QDir::Files).isEmpty() },
-            { "boxes", !boxes.boxes.isEmpty() } };
-        QVERIFY(!happened.value(what));
-    }
-
     void programsOwnWriteKeepsWhatTheOperatorSaved()
     {
         writeGarbageSettings();
@@ -215,36 +182,6 @@ private slots:
         const QString stored = "SELECT COUNT(*) FROM user WHERE fnam=? AND lnam=? AND rmrk=?";
         QCOMPARE(sqlValue(stored, { hostileFirst, hostileLast, hostileRemark }).toInt(), 1);
     }
-
-    void finderTakesQuotes_data()
-    {
-        QTest::addColumn<int>("column");
-        QTest::addColumn<QString>("expected");
-        QTest::newRow("last name") << 1 << hostileLast;
-    }
-    void finderTakesQuotes()
-    {
-        QFETCH(int, column);
-        QFETCH(QString, expected);
-        FrmPatmgr* manager = storeHostilePatient();
-        auto* list = child<QTableWidget>(manager, "list");
-        QTest::keyClicks(child<QLineEdit>(manager, "leLN"), QStringLiteral("h'); DROP"));
-        QTRY_COMPARE(list->rowCount(), 1);
-        QCOMPARE(list->item(0, column)->text(), expected);
-    }
-
-    // The camera heading and the report show the name as data, never as markup.
-    void cameraHeadingShowsTheNameAsTyped()
-    {
-        FrmCamera heading(nullptr);
-        heading.enterExamination(hostileFirst + hostileLast, {});
-        heading.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&heading));
-        QCOMPARE(child<QLabel>(&heading, "lbName")->text(), hostileFirst + hostileLast);
-        QVERIFY2(
-            drawsLiterally(child<QLabel>(&heading, "lbName")), "the camera heading shows the name as markup");
-    }
-
     void reportShowsTheNameAsTyped()
     {
         storeHostilePatient();
@@ -286,16 +223,6 @@ private slots:
             QColor(content.isEmpty() ? Qt::red : Qt::black));
         QVERIFY(waitForPictures(3)); // still live
         AppSettings().remove("WMarker");
-    }
-
-    void folderThatCannotExistIsReportedOncePerCommand()
-    {
-        AppSettings().setValue("SavePath/path", QFileInfo("settings.ini").absoluteFilePath() + "/C/");
-        MsgBoxRecorder boxes(QMessageBox::Ok);
-        openExamination("testsrc2=size=320x240:rate=30,realtime");
-        tryToCapture();
-        QCOMPARE(boxes.boxes.size(), 2);
-        QCOMPARE(boxes.boxes.last().text, Language::instance()->text("System", "dir_err"));
     }
 
     void captureFolderThatTakesFilesAgainIsUsedByTheSameWindow()

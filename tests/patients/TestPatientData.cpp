@@ -113,33 +113,6 @@ private slots:
         QCOMPARE(dialog.focusWidget(), child(&dialog, "deBirthday"));
     }
 
-    void typedBirthdayIsSaved()
-    {
-        MsgBoxRecorder boxes;
-        DlgPatinfo dialog(nullptr);
-        dialog.show();
-        child<QLineEdit>(&dialog, "leFName")->setText("Anna");
-        child<QLineEdit>(&dialog, "leLName")->setText("Smith");
-        auto* birthday = child<QDateEdit>(&dialog, "deBirthday");
-        birthday->setFocus();
-        QTest::keyClicks(birthday, "19800203");
-        click(&dialog, "bnOK");
-        QTRY_COMPARE(fields("SELECT bday FROM user"), QStringList { "1980/02/03" });
-    }
-
-    // Not at the blank state's stored date, two centuries back.
-    void calendarOfABlankBirthdayOpensAtThisYear()
-    {
-        DlgPatinfo dialog(nullptr);
-        dialog.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&dialog));
-        auto* birthday = child<QDateEdit>(&dialog, "deBirthday");
-        QTest::mouseClick(
-            birthday, Qt::LeftButton, {}, QPoint(birthday->width() - 6, birthday->height() / 2));
-        QTRY_VERIFY(birthday->calendarWidget()->isVisible());
-        QCOMPARE(birthday->calendarWidget()->yearShown(), QDate::currentDate().year());
-    }
-
     void birthdayInTheFutureIsRefused()
     {
         MsgBoxRecorder boxes;

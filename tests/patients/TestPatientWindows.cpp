@@ -94,21 +94,6 @@ static bool loadRecords(DlgPatinfo& dialog, qlonglong patient = 0)
     return loaded.wait();
 }
 
-// Double-clicks a record's remark and answers the editor with `button` after typing a new
-// remark; returns the remark the editor offered.
-static QString editRemark(QTableWidget* list, int row, const char* button)
-{
-    QString offered;
-    QTimer::singleShot(0, [&] {
-        auto* text = child<QPlainTextEdit>(QApplication::activeModalWidget(), "text");
-        offered = text->toPlainText();
-        text->setPlainText("<i>healed</i>");
-        click(QApplication::activeModalWidget(), button);
-    });
-    doubleClick(list, row, 3);
-    return offered;
-}
-
 class TestPatientWindows : public QObject
 {
     Q_OBJECT
@@ -233,39 +218,6 @@ private slots:
         openManagerOnPatients();
         QCOMPARE(cell(list(manager.get()), 0, 4), QStringLiteral("2024/03/01 09:00:00"));
     }
-
-    void managerListFitsTheWindowWidth()
-    {
-        // The examination date used to hide behind a horizontal scroll bar.
-        openManagerOnPatients();
-        manager->resize(760, 600);
-        QTRY_COMPARE(
-            list(manager.get())->horizontalHeader()->length(), list(manager.get())->viewport()->width());
-        QTRY_VERIFY(!list(manager.get())->horizontalScrollBar()->isVisible());
-    }
-
-    void finderKeepsTheMatchingPatients_data()
-    {
-        QTest::addColumn<QString>("firstName");
-        QTest::addColumn<QString>("lastName");
-        QTest::addColumn<QString>("remark");
-        QTest::addColumn<QStringList>("expected");
-        QTest::newRow("every criterion combined")
-            << QStringLiteral("aN") << QStringLiteral("SMITH") << "vip" << QStringList { "joanna" };
-    }
-    void finderKeepsTheMatchingPatients()
-    {
-        QFETCH(QString, firstName);
-        QFETCH(QString, lastName);
-        QFETCH(QString, remark);
-        QFETCH(QStringList, expected);
-        openManagerOnPatients();
-        find("leFN", firstName);
-        find("leLN", lastName);
-        find("leRK", remark);
-        QTRY_COMPARE(firstColumn(list(manager.get())), expected);
-    }
-
     void openShowsTheChosenPatient()
     {
         openManagerOnPatients();
@@ -343,13 +295,6 @@ private slots:
         QCOMPARE(boxes->boxes.value(0).text, systemText("not_found").arg(missing));
     }
 
-    void confirmedRemarkIsShownAsPlainText()
-    {
-        openRecords();
-        editRemark(records(), 1, "bnOK");
-        QTRY_COMPARE(cell(records(), 1, 3), QStringLiteral("<i>healed</i>"));
-    }
-
     void confirmedRecordDeleteRemovesTheCompanionThumbnail()
     {
         openRecords();
@@ -380,22 +325,6 @@ private slots:
             QCOMPARE(cell(records(), row, 0), QStringLiteral("64"));
     }
 
-    void captureIsDatedByItsCreation()
-    {
-        openRecords();
-        const QString before = QDateTime::currentDateTime().toString("yyyy/MM/dd HH:mm:ss");
-        const QString path = TestSupport::writeFile(QStringLiteral("Capture/new.bmp"), "BM");
-        QFile file(path);
-        QVERIFY(file.open(QIODevice::ReadWrite));
-        QVERIFY(file.setFileTime(
-            QDateTime(QDate(2021, 2, 3), QTime(4, 5, 6)), QFileDevice::FileModificationTime));
-        if (!QFileInfo(path).birthTime().isValid())
-            QSKIP("the file system keeps no creation times");
-        dialog->addList(path);
-        QTRY_COMPARE(records()->rowCount(), 5);
-        QVERIFY(fields("SELECT dtm FROM recd WHERE fil=?", { path }).value(0) >= before);
-    }
-
     void captureWithoutCreationTimeIsDatedByItsLastChange()
     {
         // Such a date used to be empty, unseen by the finder.
@@ -410,17 +339,6 @@ private slots:
         dialog->addList(path);
         QTRY_COMPARE(
             fields("SELECT dtm FROM recd WHERE fil=?", { path }), QStringList { "2021/02/03 04:05:06" });
-    }
-
-    void thumbnailIsRemadeWhenTheFileChanges()
-    {
-        openRecords();
-        writePicture(present, Qt::green);
-        QFile file(present);
-        QVERIFY(file.open(QIODevice::ReadWrite));
-        QVERIFY(file.setFileTime(QDateTime::currentDateTime().addSecs(5), QFileDevice::FileModificationTime));
-        QVERIFY(loadRecords(*dialog));
-        QCOMPARE(thumbnail(*dialog, 0).pixelColor(5, 5), QColor(Qt::green));
     }
 
     void vanishedPictureShowsTheNotFoundMark()

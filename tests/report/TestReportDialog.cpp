@@ -135,16 +135,6 @@ private slots:
         QCOMPARE(text(report, "lvExam"), QStringLiteral("2031010100008"));
     }
 
-    void examineIdStartsAtOneOnANewDay()
-    {
-        AppSettings().setValue("Report/lastExamId", "2031010100007");
-        ReportClock::setSource([] { return QDate(2031, 1, 2); });
-        DlgExport report;
-        report.setInfo(0, {});
-        ReportClock::setSource(nullptr);
-        QCOMPARE(text(report, "lvExam"), QStringLiteral("2031010200001"));
-    }
-
     void unreadablePatientWritesNoPdf()
     {
         MsgBoxRecorder boxes;

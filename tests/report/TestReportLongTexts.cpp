@@ -119,8 +119,6 @@ private slots:
         QTest::addColumn<QString>("field");
         QTest::addColumn<int>("count"); // words
         QTest::newRow("hospital name") << "lbHospital" << 40;
-        QTest::newRow("patient name beside the sex") << "lvName" << 30;
-        QTest::newRow("bed in the right column") << "leBeid" << 30;
         QTest::newRow("diagnosis across the page") << "leDiag" << 60;
         QTest::newRow("findings beyond the box") << "teJCSJ" << 900;
         QTest::newRow("one word wider than the page") << "leDiag" << -1;

@@ -200,14 +200,6 @@ private slots:
         stage->viewer.setFreeze(false);
         QCOMPARE(hue(stage->nextPicture(), kMiddle), 'b');
     }
-
-    void withoutOverlaysTheTopStaysBlack()
-    {
-        stage = std::make_unique<Stage>(kRedThenBlue);
-        stage->viewer.setRecording(true);
-        stage->viewer.setRecording(false);
-        QVERIFY(allBlack(stage->nextPicture(), QRect(0, 0, 640, 90)));
-    }
 };
 
 KARVEX_TEST_MAIN(TestCamViewerPixels)

@@ -69,27 +69,12 @@ private slots:
         QCOMPARE(CaptureFormatChoice::best(table(offered)).toSetting(), chosen);
     }
 
-    void menuOrderPutsTheDefaultFirstAndSlowFormatsLast()
-    {
-        const CaptureFormats ranked
-            = CaptureFormatChoice::ranked(table("YUYV 1920x1080 5; YUYV 640x480 30; MJPG 1280x720 60 30;"
-                                                "MJPG 1920x1080 30 15"));
-        QStringList labels;
-        for (const CaptureFormat& format : ranked)
-            labels << format.label();
-        QCOMPARE(labels,
-            QStringList({ "1920x1080, 30 fps (MJPEG)", "1280x720, 30 fps (MJPEG)", "1280x720, 60 fps (MJPEG)",
-                "640x480, 30 fps (YUYV)", "1920x1080, 15 fps (MJPEG)", "1920x1080, 5 fps (YUYV)" }));
-    }
-
     void aKeptChoiceHoldsOnlyWhileOffered_data()
     {
         QTest::addColumn<QString>("kept");
         QTest::addColumn<QString>("chosen");
         QTest::newRow("offered") << "YUYV 640x480 1/30"
                                  << "YUYV 640x480 1/30";
-        QTest::newRow("no longer offered") << "MJPG 3840x2160 1/30"
-                                           << "MJPG 1920x1080 1/30";
         QTest::newRow("damaged setting") << "MJPG 1920x"
                                          << "MJPG 1920x1080 1/30";
     }

@@ -1,6 +1,6 @@
 #pragma once
 /*
- * libkarvex-fake-v4l2.so: V4L2 capture nodes emulated at the C library boundary (test tool).
+ * libkarvex-fake-v4l2.so: V4L2 capture nodes emulated at the C library boundary (development tool).
  *
  * Loaded with LD_PRELOAD, it answers open/ioctl/mmap/poll/select/read/close on the node paths
  * listed in the JSON file named by KARVEX_FAKE_V4L2, the way uvcvideo answers for a USB camera;
@@ -39,7 +39,7 @@
  *   still open on the old device fail with ENODEV). A node missing from the file, or no file,
  *   is not emulated.
  *
- * Formats: MJPG (a JPEG 4:2:2 picture, encoded once per size) and YUYV. The test picture has
+ * Formats: MJPG (a JPEG 4:2:2 picture, encoded once per size) and YUYV. The picture (FramePicture) has
  * seven vertical colour bars (yellow, cyan, green, magenta, red, blue, black from left to right)
  * and a white block over the middle quarter (x and y from 3/8 to 5/8 of the size).
  * Frames are paced in real time from STREAMON: frame k is due at start + k * interval; a late

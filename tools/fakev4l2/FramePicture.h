@@ -8,7 +8,7 @@
 // The emulated camera's picture: seven vertical colour bars (yellow, cyan, green, magenta, red,
 // blue, black) and a white block over the middle quarter, as YUYV or as a JPEG 4:2:2 frame.
 // Frames are made once per format and size; callers serialise access.
-class TestPicture
+class FramePicture
 {
 public:
     // The frame's bytes; empty when the format cannot be made (then a grey YUYV-sized frame).

@@ -1,7 +1,7 @@
 #include "FakeNode.h"
 
 #include "FakeV4l2.h"
-#include "TestPicture.h"
+#include "FramePicture.h"
 
 #include <cerrno>
 #include <climits>
@@ -99,9 +99,9 @@ uint32_t nearestFps(const DeviceConfig::Size& size, uint32_t numerator, uint32_t
 }
 
 // One picture cache for the process: a replugged camera need not encode its frames again.
-TestPicture& sharedPicture()
+FramePicture& sharedPicture()
 {
-    static TestPicture* shared = new TestPicture;
+    static FramePicture* shared = new FramePicture;
     return *shared;
 }
 

@@ -1,4 +1,4 @@
-#include "TestPicture.h"
+#include "FramePicture.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -112,7 +112,7 @@ std::vector<uint8_t> makeJpeg(uint32_t width, uint32_t height)
 
 } // namespace
 
-const std::vector<uint8_t>& TestPicture::frame(uint32_t fourcc, uint32_t width, uint32_t height)
+const std::vector<uint8_t>& FramePicture::frame(uint32_t fourcc, uint32_t width, uint32_t height)
 {
     const auto key = std::make_tuple(fourcc, width, height);
     auto it = m_frames.find(key);
