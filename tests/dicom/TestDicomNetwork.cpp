@@ -44,6 +44,7 @@ class TestDicomNetwork : public QObject
 
     QTemporaryDir m_folder;
     OrthancServer m_archive { QStringLiteral("ARCHIVE") };
+    WorklistServer m_worklist { QStringLiteral("WORKLIST") };
     int m_files = 0;
 
     // A JPEG picture made into a Secondary Capture object by img2dcm (JPEG Baseline transfer
@@ -130,6 +131,44 @@ class TestDicomNetwork : public QObject
         return found.isEmpty() ? QString() : found.first().toObject().value(QStringLiteral("ID")).toString();
     }
 
+    static WorklistEntry scheduled(const QString& name, const QString& station, const QDate& day)
+    {
+        WorklistEntry entry;
+        entry.patientName = name;
+        entry.patientId = QStringLiteral("KX-4711");
+        entry.issuerOfPatientId = QStringLiteral("CLINIC");
+        entry.birthDate = QDate(1961, 2, 28);
+        entry.sex = QStringLiteral("M");
+        entry.accessionNumber = QStringLiteral("ACC-0815");
+        entry.studyInstanceUid = QStringLiteral("2.25.123456789");
+        entry.requestedProcedure = QStringLiteral("Laryngoscopy");
+        entry.stationAeTitle = station;
+        entry.modality = QStringLiteral("ES");
+        entry.startDate = day;
+        entry.startTime = QStringLiteral("093000");
+        entry.stepDescription = QStringLiteral("Step");
+        return entry;
+    }
+
+    bool addScheduled(const QString& name, const QString& station, const QDate& day)
+    {
+        QString error;
+        const bool added = m_worklist.addEntry(scheduled(name, station, day), &error);
+        if (!added)
+            qWarning() << error;
+        return added;
+    }
+
+    QVector<WorklistItem> todaysItems()
+    {
+        QVector<WorklistItem> items;
+        const DicomStatus status = WorklistQuery::find(
+            kStation, m_worklist.node(), QDate::currentDate(), QStringLiteral("ES"), kTimeout, &items);
+        if (!status.ok())
+            qWarning() << status.detail;
+        return items;
+    }
+
 private slots:
     void initTestCase();
 
@@ -147,6 +186,14 @@ private slots:
     void storeWithAWrongCalledAeTitleRejectsEveryFile();
     void storeToAStoppedArchiveIsRefusedForEveryFile();
     void restartedArchiveTakesFilesOnTheSamePort();
+
+    void echoToTheWorklistConnects();
+    void worklistItemComesBackWithEveryField_data();
+    void worklistItemComesBackWithEveryField();
+    void worklistListsOnlyTodaysItemsForThisStation();
+    void latin1WorklistNameArrivesIntact();
+    void worklistWithAWrongCalledAeTitleIsRejected();
+    void unreachableWorklistIsRefusedWithNoItems();
 };
 
 void TestDicomNetwork::initTestCase()
@@ -154,6 +201,11 @@ void TestDicomNetwork::initTestCase()
     QVERIFY(m_folder.isValid());
     QString error;
     QVERIFY2(m_archive.start(&error), qPrintable(error));
+    QVERIFY2(m_worklist.start(&error), qPrintable(error));
+    const QDate today = QDate::currentDate();
+    QVERIFY(addScheduled(QStringLiteral("Müller^Jürgen"), kStation, today));
+    QVERIFY(addScheduled(QStringLiteral("Tomorrow^Patient"), kStation, today.addDays(1)));
+    QVERIFY(addScheduled(QStringLiteral("Other^Station"), QStringLiteral("OTHERROOM"), today));
 }
 
 void TestDicomNetwork::echoToTheArchiveConnects()
@@ -287,6 +339,84 @@ void TestDicomNetwork::restartedArchiveTakesFilesOnTheSamePort()
     QVERIFY2(archive.start(&error), qPrintable(error));
     const QString file = pictureFile(QStringLiteral("Back^Again"));
     QCOMPARE(DicomStore::send(kStation, before, { file }, kTimeout).value(0).failure, DicomStatus::None);
+}
+
+void TestDicomNetwork::echoToTheWorklistConnects()
+{
+    QCOMPARE(DicomEcho::check(kStation, m_worklist.node(), kTimeout).failure, DicomStatus::None);
+}
+
+void TestDicomNetwork::worklistItemComesBackWithEveryField_data()
+{
+    QTest::addColumn<QString>("field");
+    QTest::addColumn<QString>("expected");
+    const QString today = QDate::currentDate().toString(Qt::ISODate);
+    QTest::newRow("patient name") << QStringLiteral("name") << QStringLiteral("Müller^Jürgen");
+    QTest::newRow("patient ID") << QStringLiteral("id") << QStringLiteral("KX-4711");
+    QTest::newRow("issuer") << QStringLiteral("issuer") << QStringLiteral("CLINIC");
+    QTest::newRow("birthday") << QStringLiteral("birth") << QStringLiteral("1961-02-28");
+    QTest::newRow("sex") << QStringLiteral("sex") << QStringLiteral("M");
+    QTest::newRow("accession") << QStringLiteral("accession") << QStringLiteral("ACC-0815");
+    QTest::newRow("study UID") << QStringLiteral("study") << QStringLiteral("2.25.123456789");
+    QTest::newRow("procedure") << QStringLiteral("procedure") << QStringLiteral("Laryngoscopy");
+    QTest::newRow("scheduled") << QStringLiteral("scheduled") << today + QStringLiteral("T09:30:00");
+}
+
+void TestDicomNetwork::worklistItemComesBackWithEveryField()
+{
+    QFETCH(QString, field);
+    QFETCH(QString, expected);
+    const QVector<WorklistItem> items = todaysItems();
+    QVERIFY(!items.isEmpty());
+    const WorklistItem& item = items.first();
+    const QMap<QString, QString> values { { QStringLiteral("name"), item.patientName },
+        { QStringLiteral("id"), item.patientId }, { QStringLiteral("issuer"), item.issuerOfPatientId },
+        { QStringLiteral("birth"), item.birthDate.toString(Qt::ISODate) },
+        { QStringLiteral("sex"), item.sex }, { QStringLiteral("accession"), item.accessionNumber },
+        { QStringLiteral("study"), item.studyInstanceUid }, { QStringLiteral("procedure"), item.procedure },
+        { QStringLiteral("scheduled"), item.scheduled.toString(Qt::ISODate) } };
+    QCOMPARE(values.value(field), expected);
+}
+
+void TestDicomNetwork::worklistListsOnlyTodaysItemsForThisStation()
+{
+    QStringList names;
+    for (const WorklistItem& item : todaysItems())
+        names << item.patientName;
+    QCOMPARE(names, QStringList { QStringLiteral("Müller^Jürgen") });
+}
+
+void TestDicomNetwork::latin1WorklistNameArrivesIntact()
+{
+    // Older worklists answer in ISO 8859-1 whatever the query asked for.
+    const QString station = QStringLiteral("LATINROOM");
+    const QString dump = scheduled(QStringLiteral("Müller^Jürgen"), station, QDate::currentDate()).toDump();
+    QVERIFY(m_worklist.addDump(
+        QString(dump).replace(QStringLiteral("ISO_IR 192"), QStringLiteral("ISO_IR 100")).toLatin1()));
+    QVector<WorklistItem> items;
+    WorklistQuery::find(
+        station, m_worklist.node(), QDate::currentDate(), QStringLiteral("ES"), kTimeout, &items);
+    QCOMPARE(items.value(0).patientName, QStringLiteral("Müller^Jürgen"));
+}
+
+void TestDicomNetwork::worklistWithAWrongCalledAeTitleIsRejected()
+{
+    DicomNode wrong = m_worklist.node();
+    wrong.aeTitle = kWrongTitle;
+    QVector<WorklistItem> items;
+    const DicomStatus status
+        = WorklistQuery::find(kStation, wrong, QDate::currentDate(), QStringLiteral("ES"), kTimeout, &items);
+    QCOMPARE(status.failure, DicomStatus::AeTitleRejected);
+}
+
+void TestDicomNetwork::unreachableWorklistIsRefusedWithNoItems()
+{
+    QVector<WorklistItem> items(1);
+    const DicomNode nowhere { m_worklist.aeTitle(), QStringLiteral("127.0.0.1"), freeLocalPort() };
+    const DicomStatus status = WorklistQuery::find(
+        kStation, nowhere, QDate::currentDate(), QStringLiteral("ES"), kTimeout, &items);
+    QCOMPARE(status.failure, DicomStatus::Refused);
+    QVERIFY(items.isEmpty());
 }
 
 QTEST_GUILESS_MAIN(TestDicomNetwork)

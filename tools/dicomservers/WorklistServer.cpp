@@ -57,20 +57,20 @@ bool WorklistServer::isRunning() const
     return m_process && m_process->state() != QProcess::NotRunning;
 }
 
-bool WorklistServer::addDump(const QString& dumpText, QString* error)
+bool WorklistServer::addDump(const QByteArray& dump, QString* error)
 {
     const QString base = m_folder.filePath(m_aeTitle + QStringLiteral("/item%1").arg(++m_items));
-    QFile dump(base + QStringLiteral(".dump"));
-    if (!dump.open(QIODevice::WriteOnly) || dump.write(dumpText.toUtf8()) < 0) {
+    QFile text(base + QStringLiteral(".dump"));
+    if (!text.open(QIODevice::WriteOnly) || text.write(dump) < 0) {
         if (error)
-            *error = dump.errorString();
+            *error = text.errorString();
         return false;
     }
-    dump.close();
+    text.close();
     QProcess dump2dcm;
     dump2dcm.setProcessChannelMode(QProcess::MergedChannels);
     // Written to a side name first: a query running meanwhile never reads half a file.
-    dump2dcm.start(QStringLiteral("dump2dcm"), { dump.fileName(), base + QStringLiteral(".part") });
+    dump2dcm.start(QStringLiteral("dump2dcm"), { text.fileName(), base + QStringLiteral(".part") });
     const bool made = dump2dcm.waitForFinished(10000) && dump2dcm.exitStatus() == QProcess::NormalExit
         && dump2dcm.exitCode() == 0;
     if (!made || !QFile::rename(base + QStringLiteral(".part"), base + QStringLiteral(".wl"))) {

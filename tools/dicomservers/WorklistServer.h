@@ -28,12 +28,13 @@ public:
     quint16 port() const { return m_port; }
     DicomNode node() const { return { m_aeTitle, QStringLiteral("127.0.0.1"), m_port }; }
 
-    // Adds an item from dump2dcm input text (UTF-8); false and dump2dcm's output in `error`
-    // when it cannot be made.
-    bool addDump(const QString& dumpText, QString* error = nullptr);
+    // Adds an item from dump2dcm input, taken byte for byte (so values may be in any character
+    // set the dump's (0008,0005) names); false and dump2dcm's output in `error` when it cannot
+    // be made.
+    bool addDump(const QByteArray& dump, QString* error = nullptr);
     bool addEntry(const WorklistEntry& entry, QString* error = nullptr)
     {
-        return addDump(entry.toDump(), error);
+        return addDump(entry.toDump().toUtf8(), error);
     }
 
 private:
