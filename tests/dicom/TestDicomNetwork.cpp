@@ -183,6 +183,7 @@ private slots:
     void videoTransferSyntaxIsAccepted();
     void unknownSopClassIsNotAccepted();
     void unreadableFileFailsAlone();
+    void archiveRefusingAnObjectFailsItAlone();
     void storeWithAWrongCalledAeTitleRejectsEveryFile();
     void storeToAStoppedArchiveIsRefusedForEveryFile();
     void restartedArchiveTakesFilesOnTheSamePort();
@@ -302,6 +303,28 @@ void TestDicomNetwork::unreadableFileFailsAlone()
     broken.close();
     const QVector<DicomStatus> statuses = DicomStore::send(kStation, m_archive.node(),
         { broken.fileName(), pictureFile(QStringLiteral("After^Broken")) }, kTimeout);
+    QCOMPARE(statuses.value(0).failure, DicomStatus::Failed);
+    QCOMPARE(statuses.value(1).failure, DicomStatus::None);
+}
+
+void TestDicomNetwork::archiveRefusingAnObjectFailsItAlone()
+{
+    // Orthanc answers "Refused: Out of Resources" for an object its filter turns down.
+    QFile filter(m_folder.filePath(QStringLiteral("filter.lua")));
+    QVERIFY(filter.open(QIODevice::WriteOnly));
+    filter.write("function ReceivedInstanceFilter(dicom, origin, info)\n"
+                 "  return dicom.PatientName ~= 'Refuse^Me'\nend\n");
+    filter.close();
+    OrthancServer picky(QStringLiteral("PICKY"));
+    picky.setOption(QStringLiteral("LuaScripts"), QJsonArray { filter.fileName() });
+    QString error;
+    QVERIFY2(picky.start(&error), qPrintable(error));
+    const QVector<DicomStatus> statuses = DicomStore::send(kStation, picky.node(),
+        { dumpFile(QStringLiteral("(0008,0016) UI [1.2.840.10008.5.1.4.1.1.7]\n"
+                                  "(0008,0018) UI [%1]\n(0010,0010) PN [Refuse^Me]\n")
+                       .arg(DicomUid::create())),
+            pictureFile(QStringLiteral("Keep^Me")) },
+        kTimeout);
     QCOMPARE(statuses.value(0).failure, DicomStatus::Failed);
     QCOMPARE(statuses.value(1).failure, DicomStatus::None);
 }

@@ -51,6 +51,8 @@ bool OrthancServer::writeConfiguration(QString* error) const
         { QStringLiteral("ConcurrentJobs"), 1 },
         { QStringLiteral("HttpThreadsCount"), 4 },
     };
+    for (auto option = m_options.constBegin(); option != m_options.constEnd(); ++option)
+        config.insert(option.key(), option.value());
     QFile file(m_folder.filePath(QStringLiteral("orthanc.json")));
     if (!file.open(QIODevice::WriteOnly) || file.write(QJsonDocument(config).toJson()) < 0) {
         if (error)

@@ -4,6 +4,7 @@
 
 #include <QByteArray>
 #include <QJsonDocument>
+#include <QJsonObject>
 #include <QString>
 #include <QTemporaryDir>
 
@@ -19,6 +20,9 @@ public:
     ~OrthancServer();
     OrthancServer(const OrthancServer&) = delete;
     OrthancServer& operator=(const OrthancServer&) = delete;
+
+    // Sets a configuration option for the next start, over the defaults (e.g. "LuaScripts").
+    void setOption(const QString& key, const QJsonValue& value) { m_options.insert(key, value); }
 
     // Starts Orthanc and waits until its REST interface answers; false (and the reason in
     // `error`, with Orthanc's own output) when it does not within 30 s.
@@ -44,6 +48,7 @@ private:
     QByteArray request(const QString& path, const QByteArray* body, int* httpStatus) const;
 
     QString m_aeTitle;
+    QJsonObject m_options;
     QTemporaryDir m_folder;
     quint16 m_dicomPort = 0;
     quint16 m_httpPort = 0;
