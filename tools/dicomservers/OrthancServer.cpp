@@ -71,27 +71,34 @@ bool OrthancServer::start(QString* error)
             *error = QStringLiteral("no temporary folder for Orthanc");
         return false;
     }
-    if (m_dicomPort == 0) {
+    if (m_dicomPort != 0)
+        return launch(error); // again where the clients expect it
+    // Another process may take a free port before Orthanc binds it: then try other ports.
+    for (int attempt = 0; attempt < 3; ++attempt) {
         m_dicomPort = freeLocalPort();
         do
             m_httpPort = freeLocalPort();
         while (m_httpPort == m_dicomPort);
+        if (launch(error))
+            return true;
     }
+    return false;
+}
+
+bool OrthancServer::launch(QString* error)
+{
     if (!writeConfiguration(error))
         return false;
-
     delete m_process;
     m_process = new ServerProcess;
     m_process->start(QStringLiteral("/usr/sbin/Orthanc"),
         { QStringLiteral("--logdir=") + m_folder.path(), m_folder.filePath(QStringLiteral("orthanc.json")) });
     QElapsedTimer clock;
     clock.start();
-    while (clock.elapsed() < kStartWaitMs) {
-        if (m_process->state() == QProcess::NotRunning)
-            break;
+    while (clock.elapsed() < kStartWaitMs && m_process->state() != QProcess::NotRunning) {
         int status = 0;
         get(QStringLiteral("/system"), &status);
-        if (status == 200)
+        if (status == 200 && m_process->state() == QProcess::Running)
             return true;
         QThread::msleep(100);
     }

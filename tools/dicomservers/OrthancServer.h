@@ -44,6 +44,7 @@ public:
     QJsonDocument postJson(const QString& path, const QByteArray& body) const;
 
 private:
+    bool launch(QString* error);
     bool writeConfiguration(QString* error) const;
     QByteArray request(const QString& path, const QByteArray* body, int* httpStatus) const;
 

@@ -25,8 +25,19 @@ bool WorklistServer::start(QString* error)
 {
     if (isRunning())
         return true;
-    if (m_port == 0)
+    if (m_port != 0)
+        return launch(error);
+    // Another process may take a free port before wlmscpfs binds it: then try another one.
+    for (int attempt = 0; attempt < 3; ++attempt) {
         m_port = freeLocalPort();
+        if (launch(error))
+            return true;
+    }
+    return false;
+}
+
+bool WorklistServer::launch(QString* error)
+{
     delete m_process;
     m_process = new ServerProcess;
     // Single process: no forked children that could outlive the server. The files' own
@@ -35,7 +46,8 @@ bool WorklistServer::start(QString* error)
         { QStringLiteral("--single-process"), QStringLiteral("--keep-char-set"),
             QStringLiteral("--disable-host-lookup"), QStringLiteral("--data-files-path"), m_folder.path(),
             QString::number(m_port) });
-    if (m_process->waitForStarted(5000) && waitForListener(m_port, 10000))
+    if (m_process->waitForStarted(5000) && waitForListener(m_port, 10000)
+        && m_process->state() == QProcess::Running)
         return true;
     if (error)
         *error = QStringLiteral("wlmscpfs did not start: ") + QString::fromLocal8Bit(m_process->readAll());

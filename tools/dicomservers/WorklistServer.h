@@ -38,6 +38,8 @@ public:
     }
 
 private:
+    bool launch(QString* error);
+
     QString m_aeTitle;
     QTemporaryDir m_folder;
     quint16 m_port = 0;
