@@ -1,11 +1,16 @@
 #include "PacedClip.h"
 
+#include "CamGrabber.h"
+#include "Scenario.h"
+
 #include <QFileInfo>
 #include <QProcess>
 
+#include <cstdio>
+
 QString makeCameraClip(const QString& folder)
 {
-    const QString path = folder + QStringLiteral("/camera-1080p-mjpeg422.mkv");
+    QString path = folder + QStringLiteral("/camera-1080p-mjpeg422.mkv");
     QProcess ffmpeg;
     ffmpeg.start(QStringLiteral("ffmpeg"),
         QStringList { QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-y"),
@@ -25,4 +30,14 @@ QByteArray pacedClipGraph(const QString& clip, const QString& folder)
         return QByteArray();
     // The movie source loops the clip for good; realtime paces it to its timestamps.
     return "movie=filename='" + path.toLocal8Bit() + "':loop=0,realtime";
+}
+
+bool openPacedClip(CamGrabber& grabber, const QStringList& args, const QString& folder, const char* scenario)
+{
+    const QByteArray graph = pacedClipGraph(bench::optionValue(args, QStringLiteral("--clip")), folder);
+    if (graph.isEmpty() || !grabber.openInput("lavfi", graph.constData())) {
+        std::fprintf(stderr, "%s: no clip to play\n", scenario);
+        return false;
+    }
+    return true;
 }

@@ -54,13 +54,9 @@ int runRecord(const QStringList& args)
         out = scratch.path();
     QDir().mkpath(out);
 
-    const QByteArray graph
-        = pacedClipGraph(bench::optionValue(args, QStringLiteral("--clip")), scratch.path());
     CamGrabber grabber;
-    if (graph.isEmpty() || !grabber.openInput("lavfi", graph.constData())) {
-        std::fprintf(stderr, "record: no clip to play\n");
+    if (!openPacedClip(grabber, args, scratch.path(), "record"))
         return 1;
-    }
     CamViewer viewer;
     viewer.resize(960, 540);
     viewer.show();

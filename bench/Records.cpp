@@ -130,6 +130,7 @@ int run(const QStringList& args)
     bench::print("records_first_load_ms", timeLoad(dialog, [&] { dialog.setRowID(quint64(patient)); }), "ms");
 
     std::vector<double> reloads;
+    reloads.reserve(size_t(repeats));
     for (int i = 0; i < repeats; ++i)
         reloads.push_back(timeLoad(dialog, [&] { dialog.load(); }));
     bench::print("records_reload_ms_median", bench::median(reloads), "ms");

@@ -27,13 +27,9 @@ int runSnapshot(const QStringList& args)
     const int count
         = qMax(1, bench::optionValue(args, QStringLiteral("--count"), QStringLiteral("30")).toInt());
     QTemporaryDir scratch;
-    const QByteArray graph
-        = pacedClipGraph(bench::optionValue(args, QStringLiteral("--clip")), scratch.path());
     CamGrabber grabber;
-    if (graph.isEmpty() || !grabber.openInput("lavfi", graph.constData())) {
-        std::fprintf(stderr, "snapshot: no clip to play\n");
+    if (!openPacedClip(grabber, args, scratch.path(), "snapshot"))
         return 1;
-    }
     CamViewer viewer;
     CamRecorder recorder(20);
     std::vector<double> snapshotMs;

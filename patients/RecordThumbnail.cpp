@@ -35,7 +35,7 @@ QImage cachedOrMade(const QString& key, const QFileInfo& file, const std::functi
     const Cached* hit = cache().object(key);
     if (hit && hit->size == size && hit->modifiedMs == modifiedMs)
         return hit->image;
-    const QImage image = make();
+    QImage image = make();
     const int costKiB = int(qMax<qint64>(1, image.sizeInBytes() / 1024));
     cache().insert(key, new Cached { size, modifiedMs, image }, costKiB);
     return image;

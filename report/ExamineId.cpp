@@ -16,7 +16,7 @@ QString ExamineId::next()
     int number = 1;
     if (last.size() == day.size() + 5 && last.startsWith(day))
         number = last.mid(day.size()).toInt() + 1;
-    const QString id = day + QString::asprintf("%05d", number);
+    QString id = day + QString::asprintf("%05d", number);
     AppSettings().setLastExamId(id);
     return id;
 }

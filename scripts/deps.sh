@@ -15,6 +15,8 @@ packages=(
   # The Debian package: building and checking it (x11-utils: xprop), and the scalable icon of
   # scripts/draw-artwork.cpp.
   dpkg-dev lintian desktop-file-utils appstream libqt5svg5-dev x11-utils
+  # scripts/check-style.sh: formatting and static checks of the changed files.
+  clang-format clang-tidy-14
 )
 
 missing=()

@@ -66,7 +66,7 @@ std::unique_ptr<SegmentWriter> SegmentWriter::open(const QByteArray& fileName, i
     encoder->framerate = AVRational { NominalFramesPerSecond, 1 };
     encoder->gop_size = KeyFrameInterval;
     encoder->pix_fmt = AV_PIX_FMT_YUV420P;
-    encoder->bit_rate = int64_t(width * height * 4);
+    encoder->bit_rate = int64_t(width) * height * 4;
     av_opt_set(encoder->priv_data, "preset", "ultrafast", 0);
     av_opt_set(encoder->priv_data, "tune", "zerolatency", 0);
     encoder->profile = FF_PROFILE_H264_HIGH_444;

@@ -325,7 +325,10 @@ int main(int argc, char** argv)
     const std::shared_ptr<V4l2Script> controls = V4l2Script::typicalCamera();
     V4l2Controls::setFactory([controls](const QString&) { return std::make_unique<ScriptedV4l2>(controls); });
     const QString pdf = outDir + QStringLiteral("/report.pdf");
-    DlgExport::setSaveFileAsker([pdf](QWidget*, const QString&, const QString&) { return pdf; });
+    // Every ask gets the same path, so the captured copy is copied out, not moved.
+    DlgExport::setSaveFileAsker([pdf](QWidget*, const QString&, const QString&) {
+        return pdf; // NOLINT(performance-no-automatic-move)
+    });
     if (!Database::instance())
         return 3;
     fileSamplePatients();
