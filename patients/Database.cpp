@@ -3,6 +3,7 @@
 #include "DicomTables.h"
 #include "UnicodeLike.h"
 
+#include <QMutexLocker>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QSqlRecord>
@@ -137,6 +138,8 @@ Database::Database(const QString& driver)
 
 Database::~Database()
 {
+    // The queued calls that would have run these are dropped with this object.
+    qDeleteAll(m_pending);
     close();
     // Let a later attempt add the default connection again without a duplicate.
     m_db = QSqlDatabase();
@@ -184,11 +187,19 @@ void Database::exec(
 {
     auto* req = new DbRequester(sql, binds, batch);
     req->destination = dest;
+    {
+        QMutexLocker locker(&m_pendingLock);
+        m_pending.insert(req);
+    }
     emit exec_start(req, dest, callback);
 }
 
 void Database::exec_finish(DbRequester* req, QObject* dest, db_result db_cbf)
 {
+    {
+        QMutexLocker locker(&m_pendingLock);
+        m_pending.remove(req);
+    }
     QSqlQuery query(m_db);
     query.setForwardOnly(true);
     bool ok = query.prepare(req->sql);

@@ -4,7 +4,9 @@
 #include "DbRequester.h"
 #include "DbResponser.h"
 
+#include <QMutex>
 #include <QObject>
+#include <QSet>
 #include <QSqlDatabase>
 #include <QVariantList>
 
@@ -33,4 +35,9 @@ private slots:
 private:
     explicit Database(const QString& driver);
     QSqlDatabase m_db;
+    // Requests issued but not yet run belong to the service until they run: statements still
+    // queued when the event loop ends are released with it instead of being lost. exec() may
+    // be called from any thread.
+    QMutex m_pendingLock;
+    QSet<DbRequester*> m_pending;
 };
