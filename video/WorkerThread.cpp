@@ -1,5 +1,26 @@
 #include "WorkerThread.h"
 
+namespace {
+
+// Runs the work straight from run(). QThread::create wraps it in a std::future whose catch
+// clause for a forced unwind binds a null reference (undefined behaviour) when terminate()
+// cancels the thread inside the work.
+class FunctionThread : public QThread
+{
+public:
+    explicit FunctionThread(std::function<void()> work)
+        : m_work(std::move(work))
+    { }
+
+protected:
+    void run() override { m_work(); }
+
+private:
+    std::function<void()> m_work;
+};
+
+} // namespace
+
 WorkerThread::~WorkerThread()
 {
     join();
@@ -8,7 +29,7 @@ WorkerThread::~WorkerThread()
 void WorkerThread::start(std::function<void()> work, QThread::Priority priority)
 {
     join();
-    m_thread.reset(QThread::create(std::move(work)));
+    m_thread = std::make_unique<FunctionThread>(std::move(work));
     m_thread->start(priority);
 }
 
