@@ -1,13 +1,15 @@
-// karvex-dicom-shots OUTDIR LANGUAGE ARCHIVE WORKLIST: ARCHIVE and WORKLIST as AET@HOST:PORT.
-// Opens Settings > DICOM... with both servers set, presses both Test buttons and waits for
-// their answers, then opens the worklist; saves OUTDIR/dicom-settings.png and
-// OUTDIR/worklist.png. Runs in a temporary folder so no real settings are touched.
+// karvex-dicom-shots OUTDIR LANGUAGE: starts an Orthanc and a worklist with three procedures
+// for today on local ports, opens Settings > DICOM... with both servers set, presses both Test
+// buttons and waits for their answers, then opens the worklist; saves OUTDIR/dicom-settings.png
+// and OUTDIR/worklist.png. Runs in a temporary folder so no real settings are touched.
 
 #include "AppSettings.h"
 #include "DlgDicom.h"
 #include "DlgWorklist.h"
 #include "Language.h"
+#include "OrthancServer.h"
 #include "TestSupport.h"
+#include "WorklistServer.h"
 
 #include <QApplication>
 #include <QProgressBar>
@@ -18,17 +20,24 @@
 
 namespace {
 
-struct Node {
-    QString aeTitle;
-    QString host;
-    int port = 0;
-};
-
-Node parse(const QString& text)
+bool schedule(WorklistServer& worklist, const QString& name, const QString& id, const QDate& birthday,
+    const QString& sex, const QString& time, const QString& procedure, const QString& accession)
 {
-    const QString address = text.section(QLatin1Char('@'), 1);
-    return { text.section(QLatin1Char('@'), 0, 0), address.section(QLatin1Char(':'), 0, 0),
-        address.section(QLatin1Char(':'), 1).toInt() };
+    WorklistEntry entry;
+    entry.patientName = name;
+    entry.patientId = id;
+    entry.issuerOfPatientId = QStringLiteral("CLINIC");
+    entry.stepDescription = procedure;
+    entry.birthDate = birthday;
+    entry.sex = sex;
+    entry.accessionNumber = accession;
+    entry.studyInstanceUid = QStringLiteral("2.25.%1").arg(qHash(id));
+    entry.requestedProcedure = procedure;
+    entry.stationAeTitle = QStringLiteral("KARVEX");
+    entry.modality = QStringLiteral("ES");
+    entry.startDate = QDate::currentDate();
+    entry.startTime = time;
+    return worklist.addEntry(entry);
 }
 
 bool save(QWidget& dialog, const QString& file)
@@ -44,8 +53,8 @@ bool save(QWidget& dialog, const QString& file)
 int main(int argc, char** argv)
 {
     QApplication app(argc, argv);
-    if (argc != 5) {
-        std::fprintf(stderr, "usage: karvex-dicom-shots OUTDIR LANGUAGE AET@HOST:PORT AET@HOST:PORT\n");
+    if (argc != 3) {
+        std::fprintf(stderr, "usage: karvex-dicom-shots OUTDIR LANGUAGE\n");
         return 2;
     }
     const QString outDir = QDir(QString::fromLocal8Bit(argv[1])).absolutePath();
@@ -53,17 +62,31 @@ int main(int argc, char** argv)
     TestSupport::copyShippedLanguages();
     Language::instance()->load(QDir::current().absoluteFilePath(
         QStringLiteral("language/lang_%1.ini").arg(QString::fromLocal8Bit(argv[2]))));
-    const Node archive = parse(QString::fromLocal8Bit(argv[3]));
-    const Node worklist = parse(QString::fromLocal8Bit(argv[4]));
+    OrthancServer archive(QStringLiteral("PACS"));
+    WorklistServer worklist(QStringLiteral("WORKLIST"));
+    QString error;
+    if (!archive.start(&error) || !worklist.start(&error)) {
+        std::fprintf(stderr, "%s\n", qPrintable(error));
+        return 1;
+    }
+    schedule(worklist, QStringLiteral("Müller^Jürgen"), QStringLiteral("KX-4711"), QDate(1961, 2, 28),
+        QStringLiteral("M"), QStringLiteral("093000"), QStringLiteral("Gastroscopy"),
+        QStringLiteral("ACC-0815"));
+    schedule(worklist, QStringLiteral("Schneider^Anna Maria"), QStringLiteral("KX-5120"), QDate(1984, 11, 3),
+        QStringLiteral("F"), QStringLiteral("101500"), QStringLiteral("Laryngoscopy"),
+        QStringLiteral("ACC-0822"));
+    schedule(worklist, QStringLiteral("Okafor^Chidi"), QStringLiteral("KX-5307"), QDate(1972, 6, 19),
+        QStringLiteral("M"), QStringLiteral("134500"), QStringLiteral("Colonoscopy with biopsy"),
+        QStringLiteral("ACC-0830"));
     {
         AppSettings settings;
         settings.setDicomStationName(QStringLiteral("ENDO-2"));
-        settings.setArchiveAeTitle(archive.aeTitle);
-        settings.setArchiveHost(archive.host);
-        settings.setArchivePort(archive.port);
-        settings.setWorklistAeTitle(worklist.aeTitle);
-        settings.setWorklistHost(worklist.host);
-        settings.setWorklistPort(worklist.port);
+        settings.setArchiveAeTitle(archive.aeTitle());
+        settings.setArchiveHost(QStringLiteral("127.0.0.1"));
+        settings.setArchivePort(archive.dicomPort());
+        settings.setWorklistAeTitle(worklist.aeTitle());
+        settings.setWorklistHost(QStringLiteral("127.0.0.1"));
+        settings.setWorklistPort(worklist.port());
     }
 
     bool ok = true;
