@@ -8,6 +8,7 @@
 #include "ServerCheck.h"
 #include "ui_DlgDicom.h"
 
+#include <QLayout>
 #include <QPushButton>
 
 #include <algorithm>
@@ -174,4 +175,16 @@ void DlgDicom::showResult(Server& server, const DicomStatus& status)
     const QString reason = DicomReason::text(status, server.calling, server.node, server.timeoutSeconds);
     server.result->setText(status.ok() ? reason : Language::systemText("dcm_notcon").arg(reason));
     server.result->setToolTip(status.detail);
+    growToFit(server.result);
+}
+
+void DlgDicom::growToFit(QLabel* label)
+{
+    // A reason takes several lines. The label asks for all of them at its present width, and
+    // the dialog grows to show them rather than cut them.
+    label->setMinimumHeight(label->heightForWidth(label->width()));
+    layout()->activate();
+    const int needed = layout()->totalMinimumSize().height();
+    if (needed > height())
+        resize(width(), needed);
 }

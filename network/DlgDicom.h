@@ -50,6 +50,7 @@ private:
     void onOK();
     void onTest(Server& server);
     void showResult(Server& server, const DicomStatus& status);
+    void growToFit(QLabel* label);
     bool checkAeTitle(QLineEdit* edit, QLabel* label, QGroupBox* group);
     bool checkPort(const Server& server);
     bool checkServer(const Server& server);

@@ -17,6 +17,11 @@
 
 namespace {
 
+// The longest free text: it takes the width the other columns leave.
+constexpr int kProcedureColumn = 5;
+// Room either side of a column's widest text, which the header alone would leave out.
+constexpr int kColumnPadding = 16;
+
 QTableWidgetItem* cell(const QString& text)
 {
     auto* item = new QTableWidgetItem(text);
@@ -48,11 +53,10 @@ DlgWorklist::DlgWorklist(QWidget* parent)
     ui->setupUi(this);
     setWindowFlags(windowFlags() & ~Qt::WindowContextHelpButtonHint);
     Language::instance()->translate(this);
-    // Every column as wide as its texts; the procedure, the longest free text, takes the rest.
     QHeaderView* header = ui->list->horizontalHeader();
     header->setStretchLastSection(false);
-    header->setSectionResizeMode(QHeaderView::ResizeToContents);
-    header->setSectionResizeMode(5, QHeaderView::Stretch);
+    header->setSectionResizeMode(kProcedureColumn, QHeaderView::Stretch);
+    ui->list->verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 10);
 
     connect(&m_watcher, &QFutureWatcher<WorklistAnswer>::finished, this, &DlgWorklist::onAnswer);
     connect(ui->bnRefresh, &QPushButton::clicked, this, &DlgWorklist::refresh);
@@ -127,8 +131,15 @@ void DlgWorklist::fill()
         list->setItem(row, 2, cell(item.patientId));
         list->setItem(row, 3, cell(item.birthDate.toString(DateFormats::kDate)));
         list->setItem(row, 4, cell(sexText(item.sex)));
-        list->setItem(row, 5, cell(item.procedure));
+        list->setItem(row, kProcedureColumn, cell(item.procedure));
         list->setItem(row, 6, cell(item.accessionNumber));
+    }
+    // Every other column as wide as its widest text (or heading), with room to breathe.
+    for (int column = 0; column < list->columnCount(); ++column) {
+        if (column == kProcedureColumn)
+            continue;
+        list->resizeColumnToContents(column);
+        list->setColumnWidth(column, list->columnWidth(column) + kColumnPadding);
     }
     ui->bnOK->setEnabled(!m_items.isEmpty());
     if (!m_items.isEmpty())

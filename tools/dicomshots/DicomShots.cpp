@@ -12,6 +12,7 @@
 #include "WorklistServer.h"
 
 #include <QApplication>
+#include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTemporaryDir>
@@ -104,6 +105,21 @@ int main(int argc, char** argv)
         if (!answered)
             std::fprintf(stderr, "the tests gave no answer within a minute\n");
         ok = save(dialog, outDir + QStringLiteral("/dicom-settings.png")) && ok;
+
+        // The same dialog with both servers failing, to see the reasons wrap.
+        dialog.findChild<QLineEdit*>(QStringLiteral("leArcAet"))->setText(QStringLiteral("NOTTHEARCHIVE"));
+        dialog.findChild<QLineEdit*>(QStringLiteral("leWlPort"))
+            ->setText(QString::number(worklist.port() + 1));
+        for (const char* name : { "bnArcTest", "bnWlTest" })
+            dialog.findChild<QPushButton*>(QLatin1String(name))->click();
+        if (!QTest::qWaitFor(
+                [&dialog] {
+                    return dialog.findChild<QPushButton*>(QStringLiteral("bnArcTest"))->isEnabled()
+                        && dialog.findChild<QPushButton*>(QStringLiteral("bnWlTest"))->isEnabled();
+                },
+                60000))
+            std::fprintf(stderr, "the failing tests gave no answer within a minute\n");
+        ok = save(dialog, outDir + QStringLiteral("/dicom-settings-failed.png")) && ok;
     }
     {
         DlgWorklist dialog;
