@@ -15,6 +15,7 @@
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScreen>
 #include <QTemporaryDir>
 
 #include <cstdio>
@@ -41,10 +42,16 @@ bool schedule(WorklistServer& worklist, const QString& name, const QString& id, 
     return worklist.addEntry(entry);
 }
 
+// What the screen shows of the dialog with its window frame (a window manager frames it a
+// moment after it is shown; without one it simply has none).
 bool save(QWidget& dialog, const QString& file)
 {
+    if (!QTest::qWaitFor([&dialog] { return dialog.frameGeometry() != dialog.geometry(); }, 2000))
+        std::fprintf(stderr, "no window frame: the picture shows the dialog alone\n");
     QTest::qWait(500);
-    const bool saved = dialog.grab().save(file);
+    QScreen* screen = QGuiApplication::primaryScreen();
+    const QRect area = dialog.frameGeometry().intersected(screen->geometry());
+    const bool saved = screen->grabWindow(0, area.x(), area.y(), area.width(), area.height()).save(file);
     std::printf("%s %s\n", saved ? "saved" : "could not save", qPrintable(file));
     return saved;
 }
