@@ -3,11 +3,14 @@
 #include "Database.h"
 #include "DateFormats.h"
 #include "DlgAbout.h"
+#include "DlgDicom.h"
 #include "DlgHospital.h"
 #include "DlgPatinfo.h"
+#include "DlgWorklist.h"
 #include "Language.h"
 #include "LanguageMenu.h"
 #include "MsgBox.h"
+#include "WorklistAdmission.h"
 #include "ui_FrmPatmgr.h"
 
 #include <QActionGroup>
@@ -72,6 +75,8 @@ void FrmPatmgr::connectSignals()
 {
     connect(ui->mfRefr, &QAction::triggered, this, &FrmPatmgr::onRefr);
     connect(ui->mfCnfg, &QAction::triggered, this, &FrmPatmgr::onCnfg);
+    connect(ui->mfWorklist, &QAction::triggered, this, &FrmPatmgr::onWorklist);
+    connect(ui->msDicom, &QAction::triggered, this, &FrmPatmgr::onDicom);
     connect(ui->mfExit, &QAction::triggered, this, &FrmPatmgr::close);
     connect(ui->mhAbut, &QAction::triggered, this, &FrmPatmgr::onAbut);
     connect(ui->leFN, &QLineEdit::textChanged, this, &FrmPatmgr::onChangedFN);
@@ -247,6 +252,21 @@ void FrmPatmgr::onRefr(bool)
 void FrmPatmgr::onCnfg(bool)
 {
     DlgHospital dialog(this);
+    dialog.exec();
+}
+
+void FrmPatmgr::onWorklist(bool)
+{
+    DlgWorklist dialog(this);
+    if (dialog.exec() != QDialog::Accepted)
+        return;
+    // Admitted once the list is closed, so the patient dialog opens over the manager.
+    WorklistAdmission::admit(dialog.chosenItem(), this);
+}
+
+void FrmPatmgr::onDicom(bool)
+{
+    DlgDicom dialog(this);
     dialog.exec();
 }
 

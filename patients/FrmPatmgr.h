@@ -34,6 +34,8 @@ private slots:
     void onDelete(bool checked);
     void onRefr(bool checked);
     void onCnfg(bool checked);
+    void onWorklist(bool checked);
+    void onDicom(bool checked);
     void onAbut(bool checked);
     void onLangChge(QAction* action);
     void onListDbClick(int row, int col);
