@@ -106,6 +106,8 @@ bool DicomAttributes::write(DcmItem& dataset, const DicomHeader& header, const Q
     w.put(DCM_Modality, header.modality);
     w.put(DCM_SeriesInstanceUID, header.seriesInstanceUid);
     w.put(DCM_SeriesNumber, QString::number(header.seriesNumber));
+    // Which side of the body is not known to the station.
+    w.put(DCM_Laterality, QString());
 
     // General Equipment
     w.put(DCM_Manufacturer, QStringLiteral("Karvex"));
@@ -123,9 +125,9 @@ bool DicomAttributes::write(DcmItem& dataset, const DicomHeader& header, const Q
     w.put(DCM_ContentTime, time(header.acquisitionDateTime.time()));
     w.put(DCM_AcquisitionDateTime, dateTime(header.acquisitionDateTime));
 
-    // Acquisition Context and VL Image: nothing is known of the context or the region.
+    // Acquisition Context: nothing is known of it. The anatomic region is left out rather than
+    // written empty: when present it must name a region.
     w.emptySequence(DCM_AcquisitionContextSequence);
-    w.emptySequence(DCM_AnatomicRegionSequence);
     return w.good();
 }
 

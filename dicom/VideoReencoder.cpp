@@ -78,7 +78,8 @@ private:
     QString decodeAll();
     QString encode(AVFrame* decoded);
     QString writePackets();
-    const AVFrame* converted(AVFrame* decoded);
+    // The frame to encode: the decoded one itself, or its copy scaled to the level's size.
+    AVFrame* converted(AVFrame* decoded);
 
     QString m_videoPath;
     ffmpeg::InputContextPtr m_input;
@@ -186,7 +187,7 @@ QString Transcoder::openOutput(const QString& mp4Path)
     return {};
 }
 
-const AVFrame* Transcoder::converted(AVFrame* decoded)
+AVFrame* Transcoder::converted(AVFrame* decoded)
 {
     const bool fullRange = decoded->color_range == AVCOL_RANGE_JPEG || decoded->format == AV_PIX_FMT_YUVJ420P;
     if (decoded->width == m_size.width() && decoded->height == m_size.height()
@@ -222,10 +223,9 @@ QString Transcoder::encode(AVFrame* decoded)
     // A frame without a time, or one out of order, cannot keep its place in the video.
     if (pts == AV_NOPTS_VALUE || (m_lastPts != AV_NOPTS_VALUE && pts <= m_lastPts))
         return {};
-    const AVFrame* source = converted(decoded);
-    if (!source)
+    AVFrame* frame = converted(decoded);
+    if (!frame)
         return QStringLiteral("The video cannot be encoded: a picture cannot be converted.");
-    AVFrame* frame = const_cast<AVFrame*>(source);
     frame->pts = pts;
     frame->pict_type = AV_PICTURE_TYPE_NONE;
     const int64_t duration = frameDuration(decoded);
