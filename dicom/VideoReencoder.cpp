@@ -91,7 +91,8 @@ private:
     ffmpeg::SwsContextPtr m_scaler;
     ffmpeg::FramePtr m_decoded { av_frame_alloc() };
     ffmpeg::FramePtr m_scaled { av_frame_alloc() };
-    ffmpeg::PacketPtr m_packet { av_packet_alloc() };
+    ffmpeg::PacketPtr m_read { av_packet_alloc() };
+    ffmpeg::PacketPtr m_encoded { av_packet_alloc() };
     QSize m_size;
     // Each frame's duration by its time stamp, for the packet the encoder makes of it
     // (frames come out of the encoder in another order than they went in).
@@ -148,7 +149,7 @@ QString Transcoder::openOutput(const QString& mp4Path)
     m_output.reset(output);
     m_outStream = avformat_new_stream(output, nullptr);
     m_encoder.reset(avcodec_alloc_context3(codec));
-    if (!m_outStream || !m_encoder || !m_decoded || !m_scaled || !m_packet)
+    if (!m_outStream || !m_encoder || !m_decoded || !m_scaled || !m_read || !m_encoded)
         return cannotEncode.arg(QStringLiteral("out of memory"));
 
     AVCodecContext* encoder = m_encoder.get();
@@ -245,7 +246,7 @@ QString Transcoder::encode(AVFrame* decoded)
 
 QString Transcoder::writePackets()
 {
-    AVPacket* packet = m_packet.get();
+    AVPacket* packet = m_encoded.get();
     int code = 0;
     while ((code = avcodec_receive_packet(m_encoder.get(), packet)) >= 0) {
         const auto duration = m_durations.find(packet->pts);
@@ -267,7 +268,7 @@ QString Transcoder::writePackets()
 
 QString Transcoder::decodeAll()
 {
-    AVPacket* packet = m_packet.get();
+    AVPacket* packet = m_read.get();
     bool draining = false;
     while (!draining) {
         const int read = av_read_frame(m_input.get(), packet);
