@@ -93,28 +93,28 @@ QString picture(const QString& name, const char* format)
     return image.save(name, format, 100) ? QDir::current().absoluteFilePath(name) : QString();
 }
 
-// A recording as the recorder writes it: 320x240, one second at 15 fps, then two seconds at
-// 30 fps (75 frames, 3 s), with a moving picture so the encoder has work.
-QString recording(const QString& name)
+// A recording as the recorder writes it: one second at 15 fps, then 30 fps (75 frames make
+// 3 s), with a moving picture so the encoder has work.
+QString recording(const QString& name, int width = 320, int height = 240, int frames = 75)
 {
-    const auto writer = SegmentWriter::open(QFile::encodeName(name), 320, 240);
+    const auto writer = SegmentWriter::open(QFile::encodeName(name), width, height);
     ffmpeg::FramePtr frame(av_frame_alloc());
     if (!writer || !frame)
         return {};
-    frame->width = 320;
-    frame->height = 240;
+    frame->width = width;
+    frame->height = height;
     frame->format = AV_PIX_FMT_YUV420P;
     if (av_frame_get_buffer(frame.get(), 0) < 0)
         return {};
     int64_t pts = 0;
-    for (int i = 0; i < 75; ++i) {
+    for (int i = 0; i < frames; ++i) {
         if (av_frame_make_writable(frame.get()) < 0)
             return {};
-        for (int y = 0; y < 240; ++y)
-            for (int x = 0; x < 320; ++x)
+        for (int y = 0; y < height; ++y)
+            for (int x = 0; x < width; ++x)
                 frame->data[0][y * frame->linesize[0] + x] = uint8_t((x + y + 4 * i) & 0xFF);
         for (int plane = 1; plane < 3; ++plane)
-            memset(frame->data[plane], 128, size_t(frame->linesize[plane]) * 120);
+            memset(frame->data[plane], 128, size_t(frame->linesize[plane]) * size_t(height / 2));
         frame->pts = pts;
         if (!writer->encode(frame.get()))
             return {};
@@ -421,6 +421,18 @@ private slots:
         QFETCH(double, framesPerSecond);
         QFETCH(QSize, fitting);
         QCOMPARE(VideoReencoder::fittingSize(size, framesPerSecond), fitting);
+    }
+
+    void largeRecordingIsScaledDownToTheLevel()
+    {
+        const QString large = recording("large.mp4", 2560, 1440, 10);
+        QVERIFY(!large.isEmpty());
+        QCOMPARE(VideoConverter::convert(large, header(), "large.dcm"), QString());
+        QCOMPARE(dumped("large.dcm", "0028,0010"), QStringLiteral("1080"));
+        QCOMPARE(dumped("large.dcm", "0028,0011"), QStringLiteral("1920"));
+        TestSupport::writeFile("large-extracted.mp4", fragments("large.dcm").value(1));
+        QCOMPARE(probed("large-extracted.mp4", "width"), QStringLiteral("1920"));
+        QCOMPARE(probed("large-extracted.mp4", "height"), QStringLiteral("1080"));
     }
 
     void unreadableRecordingGivesReasonAndNoFile()
