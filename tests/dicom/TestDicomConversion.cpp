@@ -403,6 +403,13 @@ private slots:
         QCOMPARE(probed("extracted.mp4", "nb_read_frames", { "-count_frames" }), QStringLiteral("75"));
     }
 
+    void videoConversionLeavesOnlyTheDicomFile()
+    {
+        QDir().mkpath("clean");
+        QCOMPARE(VideoConverter::convert(m_recording, header(), "clean/video.dcm"), QString());
+        QCOMPARE(QDir("clean").entryList(QDir::Files), QStringList { "video.dcm" });
+    }
+
     void largeFramesShrinkToTheLevel_data()
     {
         QTest::addColumn<QSize>("size");
