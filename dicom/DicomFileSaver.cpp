@@ -1,12 +1,13 @@
 #include "DicomFileSaver.h"
 
 #include <QFile>
-#include <QFileInfo>
 #include <QTemporaryFile>
 
 #include <dcmtk/dcmdata/dcfilefo.h>
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 
 QString DicomFileSaver::save(DcmFileFormat& file, int transferSyntax, const QString& dicomPath)
 {
