@@ -78,6 +78,9 @@ const Entry texts[] = {
         "The recording was stopped: %1 could not be written (the disk may be full or the drive removed). "
         "Nothing could be saved in it." },
     { "key_used", "The key %1 is already used by the camera window. Please choose another key." },
+    { "arc_sent", "Sent" },
+    { "arc_wait", "Waiting" },
+    { "arc_fail", "Failed" },
 };
 } // namespace
 
