@@ -63,9 +63,11 @@ void FrmPatmgr::fitLastColumn()
     // horizontal scroll bar in the 800-pixel window. Starting it at the minimum width lets it
     // take exactly the room the other columns leave.
     QHeaderView* header = ui->list->horizontalHeader();
-    // Six columns share the room of five: the Patient ID column came last.
-    for (int column = 0; column + 1 < header->count(); ++column)
-        header->resizeSection(column, 105);
+    // Six columns share the room of five (the Patient ID column came last); the examination
+    // time needs the most.
+    const int widths[] = { 100, 100, 90, 100, 140 };
+    for (int column = 0; column < 5 && column + 1 < header->count(); ++column)
+        header->resizeSection(column, widths[column]);
     header->setStretchLastSection(false);
     header->resizeSection(header->count() - 1, header->minimumSectionSize());
     header->setStretchLastSection(true);
