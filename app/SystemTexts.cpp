@@ -100,6 +100,10 @@ const Entry texts[] = {
     { "wl_count", "Scheduled for today: %1. Choose an examination and click OK." },
     { "wl_nohost", "No worklist server is set. Enter it in the patient manager under Settings > DICOM..." },
     { "wl_fail", "The worklist could not be reached. Nothing was changed. %1" },
+    // Archive sending states in the records list
+    { "arc_sent", "Sent" },
+    { "arc_wait", "Waiting" },
+    { "arc_fail", "Failed" },
 };
 } // namespace
 
