@@ -234,6 +234,26 @@ private slots:
         QCOMPARE(tags.value("PatientID").toString(), kPatientId);
     }
 
+    void birthdayAndSexComeFromTheWorklist_data()
+    {
+        QTest::addColumn<QString>("tag");
+        QTest::addColumn<QString>("value");
+        QTest::newRow("birthday") << "PatientBirthDate"
+                                  << "19580614";
+        QTest::newRow("sex") << "PatientSex"
+                             << "M";
+    }
+
+    void birthdayAndSexComeFromTheWorklist()
+    {
+        QFETCH(QString, tag);
+        QFETCH(QString, value);
+        const QString patient = archive.getJson(QStringLiteral("/patients")).array().first().toString();
+        const QJsonObject tags
+            = archive.getJson("/patients/" + patient).object().value("MainDicomTags").toObject();
+        QCOMPARE(tags.value(tag).toString(), value);
+    }
+
     void archiveHoldsOneStudyWithTheWorklistsUids()
     {
         const QJsonArray studies = archive.getJson(QStringLiteral("/studies")).array();
@@ -263,6 +283,24 @@ private slots:
     }
 
     void archiveHoldsNothingElse() { QCOMPARE(instances().size(), 4); }
+
+    void everyInstanceCarriesItsCapturesTime()
+    {
+        const QJsonArray all = instances();
+        QVERIFY(!all.isEmpty());
+        for (const QJsonValue& id : all) {
+            const QJsonObject tags
+                = archive.getJson("/instances/" + id.toString() + "/simplified-tags").object();
+            const QString filed
+                = sqlValue("SELECT r.dtm FROM recd r JOIN recd_dicom d ON d.rid=r.rowid WHERE "
+                           "d.sop_uid=?",
+                    { tags.value("SOPInstanceUID").toString() })
+                      .toString();
+            const QString expected = QDateTime::fromString(filed, QStringLiteral("yyyy/MM/dd HH:mm:ss"))
+                                         .toString("yyyyMMddHHmmss");
+            QCOMPARE(tags.value("AcquisitionDateTime").toString().left(14), expected);
+        }
+    }
 
     void videosAreStoredAsH264HighProfile()
     {
