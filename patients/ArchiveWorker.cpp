@@ -41,6 +41,16 @@ bool unreachable(const DicomStatus& status)
     return status.failure == DicomStatus::Refused || status.failure == DicomStatus::NoAnswer;
 }
 
+// The reason kept on a record. A rejected AE title is only fixed in the settings on one side or
+// the other, so the reason names both titles as this station used them.
+QString reasonOf(const DicomStatus& status, const QString& calling, const DicomNode& archive)
+{
+    if (status.failure != DicomStatus::AeTitleRejected)
+        return status.detail;
+    return status.detail
+        + QStringLiteral(" (calling AE title \"%1\", called AE title \"%2\")").arg(calling, archive.aeTitle);
+}
+
 } // namespace
 
 ArchiveWorker::ArchiveWorker()
@@ -133,7 +143,7 @@ void ArchiveWorker::sendPending(bool withFailed)
                 store(sent.at(i), QStringLiteral("sent"), QString());
             else
                 store(sent.at(i), unreachable(status) ? QStringLiteral("waiting") : QStringLiteral("failed"),
-                    status.detail);
+                    reasonOf(status, calling, archive));
         }
         emit statesChanged();
         // Nothing else would get through either; the next pass tries again.

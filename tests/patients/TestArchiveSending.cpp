@@ -2,6 +2,7 @@
 // archive is read through Orthanc's REST interface, never through our own code.
 #include "AppSettings.h"
 #include "ArchiveQueue.h"
+#include "DlgPatinfo.h"
 #include "OrthancServer.h"
 #include "PatientsSupport.h"
 #include "TestSupport.h"
@@ -9,6 +10,8 @@
 #include <QImage>
 #include <QJsonArray>
 #include <QJsonObject>
+#include <QLabel>
+#include <QTableWidget>
 
 using namespace PatientsSupport;
 
@@ -18,14 +21,19 @@ class TestArchiveSending : public QObject
 
     std::unique_ptr<OrthancServer> archive;
     qlonglong patient = 0;
+    // The record the archive refused, and how many instances the archive held before it.
+    qlonglong refused = 0;
+    int instancesBeforeRefusal = 0;
 
-    // A picture record of the patient, waiting in the examination "9.8.7".
-    void waitingPicture(const QString& name)
+    // A picture record of the patient, waiting in the examination "9.8.7"; its record id, or 0
+    // when the picture could not be written.
+    qlonglong waitingPicture(const QString& name)
     {
         const QString file = QDir::current().absoluteFilePath("Capture/" + name);
         QImage picture(64, 48, QImage::Format_RGB32);
         picture.fill(Qt::darkCyan);
-        QVERIFY(picture.save(file));
+        if (!picture.save(file))
+            return 0;
         const qlonglong rid
             = run("INSERT INTO recd (uid,fil,dtm) VALUES (?,?,'2024/03/01 09:00:00')", { patient, file })
                   .lastInsertId()
@@ -34,6 +42,7 @@ class TestArchiveSending : public QObject
             "study_uid='9.8.7'),"
             "'waiting')",
             { rid });
+        return rid;
     }
 
     int instancesInArchive() const { return archive->getJson("/instances").array().size(); }
@@ -65,8 +74,8 @@ private slots:
 
     void waitingRecordsReachTheArchiveWithTheirPatientId()
     {
-        waitingPicture("a.jpg");
-        waitingPicture("b.jpg");
+        QVERIFY(waitingPicture("a.bmp") != 0);
+        QVERIFY(waitingPicture("b.bmp") != 0);
         ArchiveQueue::instance()->wake();
         QTRY_COMPARE_WITH_TIMEOUT(
             fields("SELECT group_concat(state, ',') FROM recd_dicom"), QStringList { "sent,sent" }, 60000);
@@ -85,7 +94,7 @@ private slots:
     {
         const int before = instancesInArchive();
         archive->stop();
-        waitingPicture("c.jpg");
+        QVERIFY(waitingPicture("c.bmp") != 0);
         ArchiveQueue::instance()->wake();
         // The archive's absence is noted as the reason, and the record keeps waiting.
         QTRY_COMPARE_WITH_TIMEOUT(
@@ -96,6 +105,38 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(
             fields("SELECT count(*) FROM recd_dicom WHERE state='sent'"), QStringList { "3" }, 60000);
         QCOMPARE(instancesInArchive(), before + 1);
+    }
+
+    void archiveRefusingOurCalledAeTitleFailsTheRecordNamingIt()
+    {
+        instancesBeforeRefusal = instancesInArchive();
+        AppSettings().setArchiveAeTitle(QStringLiteral("NOT-ARCHIVE"));
+        refused = waitingPicture("d.bmp");
+        QVERIFY(refused != 0);
+        ArchiveQueue::instance()->wake();
+        QTRY_COMPARE_WITH_TIMEOUT(
+            fields("SELECT state FROM recd_dicom WHERE rid=?", { refused }), QStringList { "failed" }, 30000);
+
+        DlgPatinfo dialog(nullptr);
+        QSignalSpy loaded(&dialog, &DlgPatinfo::recordsLoaded);
+        dialog.setRowID(quint64(patient));
+        QVERIFY(loaded.wait());
+        auto* list = dialog.findChild<QTableWidget*>(QStringLiteral("list"));
+        const auto* state = qobject_cast<QLabel*>(list->cellWidget(list->rowCount() - 1, 4));
+        QVERIFY(state);
+        QCOMPARE(state->property("state").toString(), QStringLiteral("failed"));
+        QVERIFY2(state->toolTip().contains(QStringLiteral("NOT-ARCHIVE")), qPrintable(state->toolTip()));
+        QCOMPARE(instancesInArchive(), instancesBeforeRefusal);
+    }
+
+    void refusedRecordIsSentByTheRetryOnceTheAeTitleIsFixed()
+    {
+        QVERIFY(refused != 0);
+        AppSettings().setArchiveAeTitle(archive->aeTitle());
+        // No new capture and no operator step: the queue's periodic retry takes failed records too.
+        QTRY_COMPARE_WITH_TIMEOUT(
+            fields("SELECT state FROM recd_dicom WHERE rid=?", { refused }), QStringList { "sent" }, 60000);
+        QCOMPARE(instancesInArchive(), instancesBeforeRefusal + 1);
     }
 };
 
