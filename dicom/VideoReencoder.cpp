@@ -229,12 +229,14 @@ QString Transcoder::encode(AVFrame* decoded)
     AVFrame* frame = converted(decoded);
     if (!frame)
         return QStringLiteral("The video cannot be encoded: a picture cannot be converted.");
-    frame->pts = pts;
-    frame->pict_type = AV_PICTURE_TYPE_NONE;
-    const int64_t duration = frameDuration(decoded);
-    m_durations[pts] = duration;
     if (m_firstPts == AV_NOPTS_VALUE)
         m_firstPts = pts;
+    // The video starts with its first picture: the recording's own start offset would play
+    // as a blank lead-in in a viewer. The distances between pictures stay as they were.
+    frame->pts = pts - m_firstPts;
+    frame->pict_type = AV_PICTURE_TYPE_NONE;
+    const int64_t duration = frameDuration(decoded);
+    m_durations[frame->pts] = duration;
     m_lastPts = pts;
     m_endPts = std::max(m_endPts, pts + std::max<int64_t>(duration, 0));
     const int code = avcodec_send_frame(m_encoder.get(), frame);

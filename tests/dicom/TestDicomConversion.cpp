@@ -397,6 +397,13 @@ private slots:
             qPrintable(QStringLiteral("recorded %1 s, converted %2 s").arg(recorded).arg(converted)));
     }
 
+    // The recording's first picture is not at time 0; a viewer would show a blank lead-in.
+    void videoStartsWithItsFirstPicture()
+    {
+        TestSupport::writeFile("extracted.mp4", fragments(m_videoDicom).value(1));
+        QCOMPARE(probed("extracted.mp4", "start_time").toDouble(), 0.0);
+    }
+
     void videoKeepsEveryFrame()
     {
         TestSupport::writeFile("extracted.mp4", fragments(m_videoDicom).value(1));
