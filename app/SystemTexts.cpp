@@ -78,6 +78,32 @@ const Entry texts[] = {
         "The recording was stopped: %1 could not be written (the disk may be full or the drive removed). "
         "Nothing could be saved in it." },
     { "key_used", "The key %1 is already used by the camera window. Please choose another key." },
+    // DICOM settings and worklist
+    { "dcm_ok", "Connected" },
+    { "dcm_testing", "Testing the connection..." },
+    { "dcm_notcon", "Not connected. %1" },
+    { "dcm_refused",
+        "Nothing answers at %1, port %2. Check the host and the port, and that the server is running." },
+    { "dcm_noanswer",
+        "No answer from %1, port %2 within %3 seconds. Check the host, the network and the firewall." },
+    { "dcm_aet",
+        "The server rejected the connection because of an AE title. Check that the server knows this "
+        "station's AE title %1 and that the server's own AE title is %2." },
+    { "dcm_other", "The exchange failed: %1" },
+    { "dcm_aet_bad",
+        "Please check “%1”: an AE title has 1 to 16 characters (letters, digits, spaces and punctuation of "
+        "the basic Latin alphabet), is not only spaces and contains no backslash." },
+    { "dcm_port_bad", "Please check “%1”: the port is a number from 1 to 65535." },
+    { "dcm_host_none", "Please enter the server's host name or IP address in “%1”." },
+    { "wl_asking", "Asking the worklist for today's examinations..." },
+    { "wl_empty", "No examinations are scheduled for today." },
+    { "wl_count", "Scheduled for today: %1. Choose an examination and click OK." },
+    { "wl_nohost", "No worklist server is set. Enter it in the patient manager under Settings > DICOM..." },
+    { "wl_fail", "The worklist could not be reached. Nothing was changed. %1" },
+    // Archive sending states in the records list
+    { "arc_sent", "Sent" },
+    { "arc_wait", "Waiting" },
+    { "arc_fail", "Failed" },
 };
 } // namespace
 

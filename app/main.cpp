@@ -1,3 +1,4 @@
+#include "ArchiveQueue.h"
 #include "DlgType.h"
 #include "InstanceGuard.h"
 #include "KarvexVersion.h"
@@ -45,6 +46,8 @@ int main(int argc, char** argv)
         // Matches the installed karvex.desktop, so the desktop shows its icon for our windows.
         QApplication::setDesktopFileName(QStringLiteral("karvex"));
         QApplication::setWindowIcon(QIcon(QStringLiteral(":/res/karvex.png")));
+        // Records left waiting (or failed) by the last run go to the archive by themselves.
+        ArchiveQueue::instance()->start();
         auto dialog = std::make_unique<DlgType>();
         dialog->setModal(true);
         dialog->setWindowModality(Qt::WindowModal);

@@ -1,5 +1,5 @@
 # One build configuration for every Karvex target: dependencies, warnings, Qt defines.
-find_package(Qt5 5.15 REQUIRED COMPONENTS Core Gui Widgets Multimedia Sql PrintSupport Test)
+find_package(Qt5 5.15 REQUIRED COMPONENTS Core Concurrent Gui Widgets Multimedia Sql PrintSupport Test)
 find_package(PkgConfig REQUIRED)
 pkg_check_modules(FFMPEG REQUIRED IMPORTED_TARGET
   libavdevice libavformat libavcodec libavutil libswscale libavfilter)

@@ -23,5 +23,11 @@ QStringList DicomTables::createStatements()
                        " state TEXT,"
                        " error TEXT,"
                        " tm TEXT)"),
+        QStringLiteral("CREATE TABLE IF NOT EXISTS exam_series ("
+                       " exam INTEGER NOT NULL,"
+                       " kind TEXT NOT NULL,"
+                       " series_uid TEXT NOT NULL,"
+                       " number INTEGER NOT NULL,"
+                       " PRIMARY KEY (exam, kind))"),
     };
 }

@@ -12,6 +12,8 @@
 // - "recd_dicom": per record (rowid of its "recd" row): its examination, its SOP Instance UID
 //   once made, its sending state ("waiting", "sent", "failed"; NULL: never asked to be sent),
 //   the last error and the time ("yyyy/MM/dd HH:mm:ss") of the last change.
+// - "exam_series": per examination (rowid of "exam") and kind of capture ("picture",
+//   "video"): the Series Instance UID and series number its sent captures carry.
 //
 // Every statement creates only what is missing, so a database from before opens unchanged.
 class DicomTables

@@ -1,10 +1,13 @@
 #include "DlgPatinfo.h"
 
+#include "AppSettings.h"
+#include "ArchiveQueue.h"
 #include "BlankDateEdit.h"
 #include "CaptureNames.h"
 #include "Database.h"
 #include "DateFormats.h"
 #include "DesktopOpener.h"
+#include "DicomUid.h"
 #include "DlgExport.h"
 #include "DlgRemark.h"
 #include "FrmCamera.h"
@@ -61,15 +64,20 @@ DlgPatinfo::DlgPatinfo(QWidget* parent)
     ui->list->setColumnWidth(0, 48);
     ui->list->setColumnWidth(1, 200);
     ui->list->setColumnWidth(2, 135);
+    ui->list->setColumnWidth(3, 250);
 
     popup = new QMenu(ui->list);
     popup->setObjectName(QStringLiteral("mPopup"));
     QAction* deleteAction = popup->addAction(QStringLiteral("Delete"));
     deleteAction->setObjectName(QStringLiteral("mDelete"));
+    QAction* sendAction = popup->addAction(QStringLiteral("Send to Archive"));
+    sendAction->setObjectName(QStringLiteral("mSend"));
 
     Language::instance()->translate(this);
 
     connect(deleteAction, &QAction::triggered, this, &DlgPatinfo::onDelete);
+    connect(sendAction, &QAction::triggered, this, &DlgPatinfo::onSendToArchive);
+    connect(ArchiveQueue::instance(), &ArchiveQueue::statesChanged, this, &DlgPatinfo::onStatesChanged);
     connect(ui->list, &QTableWidget::cellDoubleClicked, this, &DlgPatinfo::onListDoubleClicked);
     connect(ui->list, &QWidget::customContextMenuRequested, this, &DlgPatinfo::onListMenu);
     connect(ui->bnOK, &QPushButton::clicked, this, &DlgPatinfo::onOK);
@@ -80,6 +88,9 @@ DlgPatinfo::DlgPatinfo(QWidget* parent)
 
 DlgPatinfo::~DlgPatinfo()
 {
+    // An open camera window goes with this dialog: its end is no examination end to act on.
+    for (FrmCamera* camera : findChildren<FrmCamera*>())
+        disconnect(camera, nullptr, this, nullptr);
     delete popup;
 }
 
@@ -102,6 +113,7 @@ void DlgPatinfo::setReadOnly(bool ro)
     ui->leArea->setReadOnly(ro);
     ui->leCountry->setReadOnly(ro);
     ui->teRmrk->setReadOnly(ro);
+    ui->lePid->setReadOnly(ro);
     ui->gbSex->setEnabled(!ro);
 }
 
@@ -115,8 +127,9 @@ void DlgPatinfo::setRowID(unsigned long long rowid)
     ui->tabWidget->setTabEnabled(1, true);
     ui->tabWidget->setCurrentIndex(1);
 
-    post(QStringLiteral("SELECT * FROM user WHERE rowid=?"), { boundId(rowid) },
-        [this](bool ok, DbResponser* response) {
+    post(QStringLiteral("SELECT u.*,p.pid FROM user u LEFT JOIN patient_ident p ON p.uid=u.rowid "
+                        "WHERE u.rowid=?"),
+        { boundId(rowid) }, [this](bool ok, DbResponser* response) {
             if (ok && response->next())
                 showPatient(response);
         });
@@ -138,6 +151,7 @@ void DlgPatinfo::showPatient(DbResponser* response)
     ui->leArea->setText(response->value(QStringLiteral("area")).toString());
     ui->leCountry->setText(response->value(QStringLiteral("ctry")).toString());
     ui->teRmrk->document()->setPlainText(response->value(QStringLiteral("rmrk")).toString());
+    ui->lePid->setText(response->value(QStringLiteral("pid")).toString());
     load();
 }
 
@@ -213,14 +227,30 @@ void DlgPatinfo::onOK(bool)
         values << boundId(rowID);
     }
 
-    const bool posted = post(sql, values, [this](bool ok, DbResponser* response) {
-        if (ok)
+    const QString pid = ui->lePid->text().trimmed();
+    const bool posted = post(sql, values, [this, pid](bool ok, DbResponser* response) {
+        if (ok) {
+            savePatientId(rowID != 0 ? rowID : response->lastInsertId.toULongLong(), pid);
             saved();
-        else
+        } else
             MsgBox::warningText(this, Language::systemText("add_eror").arg(response->error));
     });
     if (!posted)
         MsgBox::warning(this, QStringLiteral("db_eror"));
+}
+
+void DlgPatinfo::savePatientId(unsigned long long patient, const QString& pid)
+{
+    if (patient == 0)
+        return;
+    if (pid.isEmpty()) {
+        post(QStringLiteral("DELETE FROM patient_ident WHERE uid=?"), { boundId(patient) }, db_result());
+        return;
+    }
+    // The issuer (from the worklist) belongs to that ID only: a changed ID loses it.
+    post(QStringLiteral("INSERT OR REPLACE INTO patient_ident (uid,pid,issuer) VALUES "
+                        "(?,?,(SELECT issuer FROM patient_ident WHERE uid=? AND pid=?))"),
+        { boundId(patient), pid, boundId(patient), pid }, db_result());
 }
 
 void DlgPatinfo::saved()
@@ -253,6 +283,11 @@ void DlgPatinfo::onNew(bool)
             pictures << path;
     }
 
+    // Captures belong to an examination: the worklist's when the patient came from there,
+    // otherwise this patient's examination of today, made on the first one.
+    if (examID == 0)
+        findLocalExam(QDate::currentDate().toString(DateFormats::kDate));
+
     auto* camera = new FrmCamera(this);
     camera->enterExamination(ui->leFName->text() + ui->leLName->text(), pictures);
     camera->setAttribute(Qt::WA_DeleteOnClose);
@@ -260,6 +295,7 @@ void DlgPatinfo::onNew(bool)
     connect(camera, &FrmCamera::snap, this, &DlgPatinfo::onSnap);
     connect(camera, &FrmCamera::record, this, &DlgPatinfo::onRecord);
     connect(camera, &FrmCamera::report, this, &DlgPatinfo::onReport);
+    connect(camera, &QObject::destroyed, this, &DlgPatinfo::onExaminationEnded);
     camera->show();
 }
 
@@ -267,8 +303,9 @@ void DlgPatinfo::onNew(bool)
 
 void DlgPatinfo::load()
 {
-    post(QStringLiteral("SELECT rowid,fil,dtm,rmk FROM recd WHERE uid=?"), { boundId(rowID) },
-        [this](bool ok, DbResponser* response) {
+    post(QStringLiteral("SELECT r.rowid,r.fil,r.dtm,r.rmk,d.state,d.error FROM recd r "
+                        "LEFT JOIN recd_dicom d ON d.rid=r.rowid WHERE r.uid=? ORDER BY r.rowid"),
+        { boundId(rowID) }, [this](bool ok, DbResponser* response) {
             if (ok)
                 showRecords(response);
         });
@@ -291,6 +328,8 @@ void DlgPatinfo::showRecords(DbResponser* response)
             response->value(QStringLiteral("fil")).toString(),
             response->value(QStringLiteral("dtm")).toString(),
             response->value(QStringLiteral("rmk")).toString());
+        showState(row, response->value(QStringLiteral("state")).toString(),
+            response->value(QStringLiteral("error")).toString());
     }
     ui->list->setUpdatesEnabled(true);
     emit recordsLoaded();
@@ -313,6 +352,24 @@ void DlgPatinfo::showRecord(
     ui->list->setCellWidget(row, 1, makeLabel(QFileInfo(path).fileName(), Qt::AlignLeft | Qt::AlignVCenter));
     ui->list->setCellWidget(row, 2, makeLabel(date, Qt::AlignCenter));
     ui->list->setCellWidget(row, 3, makeLabel(remark, Qt::AlignLeft | Qt::AlignBaseline, 1));
+}
+
+void DlgPatinfo::showState(int row, const QString& state, const QString& error)
+{
+    QString text;
+    if (state == QLatin1String("sent"))
+        text = Language::systemText("arc_sent");
+    else if (state == QLatin1String("waiting"))
+        text = Language::systemText("arc_wait");
+    else if (state == QLatin1String("failed"))
+        text = Language::systemText("arc_fail");
+    QLabel* label = makeLabel(text, Qt::AlignCenter);
+    label->setObjectName(QStringLiteral("state"));
+    label->setProperty("state", state);
+    // A waiting record may carry the reason of its last attempt (the archive did not answer).
+    if (!error.isEmpty() && state != QLatin1String("sent"))
+        label->setToolTip(error);
+    ui->list->setCellWidget(row, 4, label);
 }
 
 QLabel* DlgPatinfo::cellLabel(int row, int column) const
@@ -345,9 +402,13 @@ void DlgPatinfo::addList(const QString& path)
         [this, path](bool ok, DbResponser* response) {
             // A capture that is not filed would be missing from the patient's records without
             // a word; the file itself stays where it was written.
-            if (ok)
+            if (ok) {
+                if (examID != 0) {
+                    post(QStringLiteral("INSERT OR IGNORE INTO recd_dicom (rid,exam) VALUES (?,?)"),
+                        { response->lastInsertId, examID }, db_result());
+                }
                 load();
-            else
+            } else
                 MsgBox::warningText(this, Language::systemText("rec_eror").arg(path, response->error));
         });
 }
@@ -393,6 +454,7 @@ void DlgPatinfo::onDelete(bool)
     if (!MsgBox::askText(this, Language::systemText("del_record").arg(QFileInfo(path).fileName())))
         return;
 
+    post(QStringLiteral("DELETE FROM recd_dicom WHERE rid=?"), { boundId(id) }, db_result());
     post(QStringLiteral("DELETE FROM recd WHERE rowid=?"), { boundId(id) },
         [this, id, path](bool ok, DbResponser*) {
             if (!ok)
@@ -448,4 +510,92 @@ void DlgPatinfo::editRemark(int row)
             if (QLabel* label = at >= 0 ? cellLabel(at, 3) : nullptr)
                 label->setText(text);
         });
+}
+
+// ---- examinations and the archive ----
+
+void DlgPatinfo::setExam(qlonglong exam)
+{
+    examID = exam;
+}
+
+void DlgPatinfo::findLocalExam(const QString& day, const std::function<void(qlonglong)>& found)
+{
+    // Made once per patient and day; found again by every later examination of that day.
+    post(QStringLiteral("INSERT INTO exam (uid,day,study_uid,source) SELECT ?,?,?,'local' WHERE NOT EXISTS "
+                        "(SELECT 1 FROM exam WHERE uid=? AND day=? AND source='local')"),
+        { boundId(rowID), day, DicomUid::create(), boundId(rowID), day }, db_result());
+    post(QStringLiteral("SELECT MIN(rowid) FROM exam WHERE uid=? AND day=? AND source='local'"),
+        { boundId(rowID), day }, [this, found](bool ok, DbResponser* response) {
+            if (!ok || !response->next())
+                return;
+            if (found)
+                found(response->value(0).toLongLong());
+            else
+                examID = response->value(0).toLongLong();
+        });
+}
+
+void DlgPatinfo::onExaminationEnded()
+{
+    if (examID == 0 || !AppSettings().autoSendToArchive())
+        return;
+    // Only what was never asked for: a record the operator sent already keeps its state.
+    post(
+        QStringLiteral("UPDATE recd_dicom SET state='waiting',error=NULL,tm=? WHERE exam=? AND state IS NULL "
+                       "AND rid IN (SELECT rowid FROM recd WHERE uid=?)"),
+        { QDateTime::currentDateTime().toString(DateFormats::kDateTime), examID, boundId(rowID) },
+        [this](bool ok, DbResponser*) {
+            if (ok)
+                ArchiveQueue::instance()->wake();
+            load();
+        });
+}
+
+void DlgPatinfo::onSendToArchive(bool)
+{
+    const QModelIndexList rows = ui->list->selectionModel()->selectedRows();
+    if (rows.isEmpty())
+        return;
+    QVariantList ids;
+    QStringList days;
+    for (const QModelIndex& index : rows) {
+        const QLabel* thumbnail = cellLabel(index.row(), 0);
+        const QLabel* date = cellLabel(index.row(), 2);
+        if (!thumbnail || !date)
+            continue;
+        ids << thumbnail->property("id");
+        const QString day = date->text().left(10);
+        if (!days.contains(day))
+            days << day;
+    }
+    // A record filed outside any examination (before this station knew examinations) goes
+    // with this patient's examination of its day.
+    for (const QString& day : qAsConst(days)) {
+        findLocalExam(day, [](qlonglong) {});
+        for (const QVariant& id : qAsConst(ids)) {
+            post(QStringLiteral(
+                     "INSERT OR IGNORE INTO recd_dicom (rid,exam) SELECT r.rowid,e.rowid FROM recd r, "
+                     "exam e WHERE r.rowid=? AND substr(r.dtm,1,10)=? AND e.rowid=(SELECT MIN(rowid) "
+                     "FROM exam WHERE uid=r.uid AND day=? AND source='local')"),
+                { id, day, day }, db_result());
+        }
+    }
+    QString marks = QStringLiteral("?,").repeated(ids.size());
+    marks.chop(1);
+    QVariantList binds { QDateTime::currentDateTime().toString(DateFormats::kDateTime) };
+    binds += ids;
+    post(QStringLiteral("UPDATE recd_dicom SET state='waiting',error=NULL,tm=? WHERE rid IN (") + marks
+            + QLatin1Char(')'),
+        binds, [this](bool ok, DbResponser*) {
+            if (ok)
+                ArchiveQueue::instance()->wake();
+            load();
+        });
+}
+
+void DlgPatinfo::onStatesChanged()
+{
+    if (rowID != 0)
+        load();
 }

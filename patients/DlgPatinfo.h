@@ -8,6 +8,7 @@
 #include <QStringList>
 #include <QVariantList>
 
+#include <functional>
 #include <memory>
 
 class BlankDateEdit;
@@ -37,6 +38,11 @@ public:
     // Files one capture under the patient (nothing when the file does not exist).
     void addList(const QString& path);
 
+    // The examination (rowid of "exam") new captures are filed in; 0: this patient's
+    // examination of the day, made or found when New Examination is pressed.
+    void setExam(qlonglong exam);
+    qlonglong currentExam() const { return examID; }
+
 signals:
     // The records list was rebuilt from a load result.
     void recordsLoaded();
@@ -52,6 +58,9 @@ private slots:
     void onReport(QStringList paths);
     void onListMenu(QPoint pos);
     void onListDoubleClicked(int row, int column);
+    void onSendToArchive(bool checked);
+    void onExaminationEnded();
+    void onStatesChanged();
 
 private:
     void setReadOnly(bool ro);
@@ -59,6 +68,11 @@ private:
     bool post(const QString& sql, const QVariantList& binds, const db_result& callback);
     void showPatient(DbResponser* response);
     void saved();
+    void savePatientId(unsigned long long patient, const QString& pid);
+    // Finds (or makes) this patient's own examination of the day; hands its rowid to found,
+    // or makes it the current examination when found is empty.
+    void findLocalExam(const QString& day, const std::function<void(qlonglong)>& found = {});
+    void showState(int row, const QString& state, const QString& error);
     void showRecords(DbResponser* response);
     void showRecord(
         int row, unsigned long long id, const QString& path, const QString& date, const QString& remark);
@@ -70,4 +84,5 @@ private:
     QMenu* popup = nullptr;
     BlankDateEdit* birthday = nullptr;
     unsigned long long rowID = 0;
+    qlonglong examID = 0;
 };

@@ -3,11 +3,14 @@
 #include "Database.h"
 #include "DateFormats.h"
 #include "DlgAbout.h"
+#include "DlgDicom.h"
 #include "DlgHospital.h"
 #include "DlgPatinfo.h"
+#include "DlgWorklist.h"
 #include "Language.h"
 #include "LanguageMenu.h"
 #include "MsgBox.h"
+#include "WorklistAdmission.h"
 #include "ui_FrmPatmgr.h"
 
 #include <QActionGroup>
@@ -63,6 +66,11 @@ void FrmPatmgr::fitLastColumn()
     // horizontal scroll bar in the 800-pixel window. Starting it at the minimum width lets it
     // take exactly the room the other columns leave.
     QHeaderView* header = ui->list->horizontalHeader();
+    // Six columns share the room of five (the Patient ID column came last); the examination
+    // time needs the most.
+    const int widths[] = { 100, 100, 90, 100, 140 };
+    for (int column = 0; column < 5 && column + 1 < header->count(); ++column)
+        header->resizeSection(column, widths[column]);
     header->setStretchLastSection(false);
     header->resizeSection(header->count() - 1, header->minimumSectionSize());
     header->setStretchLastSection(true);
@@ -72,11 +80,14 @@ void FrmPatmgr::connectSignals()
 {
     connect(ui->mfRefr, &QAction::triggered, this, &FrmPatmgr::onRefr);
     connect(ui->mfCnfg, &QAction::triggered, this, &FrmPatmgr::onCnfg);
+    connect(ui->mfWorklist, &QAction::triggered, this, &FrmPatmgr::onWorklist);
+    connect(ui->msDicom, &QAction::triggered, this, &FrmPatmgr::onDicom);
     connect(ui->mfExit, &QAction::triggered, this, &FrmPatmgr::close);
     connect(ui->mhAbut, &QAction::triggered, this, &FrmPatmgr::onAbut);
     connect(ui->leFN, &QLineEdit::textChanged, this, &FrmPatmgr::onChangedFN);
     connect(ui->leLN, &QLineEdit::textChanged, this, &FrmPatmgr::onChangedLN);
     connect(ui->leRK, &QLineEdit::textChanged, this, &FrmPatmgr::onChangedRK);
+    connect(ui->leID, &QLineEdit::textChanged, this, &FrmPatmgr::onChangedID);
     connect(ui->cbBD, &QCheckBox::clicked, this, &FrmPatmgr::onClickedBD);
     connect(ui->cbDE, &QCheckBox::clicked, this, &FrmPatmgr::onClickedDE);
     connect(ui->deBD, &QDateEdit::dateChanged, this, &FrmPatmgr::onChangedBD);
@@ -95,9 +106,10 @@ void FrmPatmgr::doQuery()
 
     // Only each patient's newest record is joined (through the index on recd.uid): joining all
     // of them would make a clinic's list ten times longer than the patients it shows.
-    QString sql
-        = QStringLiteral("SELECT a.rowid,a.fnam,a.lnam,a.bday,a.rmrk,b.dtm FROM user a LEFT JOIN recd b "
-                         "ON b.rowid=(SELECT MAX(rowid) FROM recd WHERE uid=a.rowid) WHERE a.rowid>0");
+    QString sql = QStringLiteral(
+        "SELECT a.rowid,a.fnam,a.lnam,a.bday,a.rmrk,b.dtm,p.pid FROM user a LEFT JOIN recd b "
+        "ON b.rowid=(SELECT MAX(rowid) FROM recd WHERE uid=a.rowid) "
+        "LEFT JOIN patient_ident p ON p.uid=a.rowid WHERE a.rowid>0");
     QVariantList binds;
     // Finder texts are bound as typed: "%" and "_" stay wildcards for the operator.
     const QString any = QStringLiteral("%");
@@ -116,6 +128,10 @@ void FrmPatmgr::doQuery()
     if (!findRK.isEmpty()) {
         sql += QStringLiteral(" AND a.rmrk LIKE ?");
         binds << QString(any + findRK + any);
+    }
+    if (!findID.isEmpty()) {
+        sql += QStringLiteral(" AND p.pid LIKE ?");
+        binds << QString(any + findID + any);
     }
     if (ui->cbDE->isChecked() && !findDE.isEmpty()) {
         // Any record of that day qualifies the patient; the joined b still supplies the
@@ -174,6 +190,7 @@ void FrmPatmgr::fillRows(const DbResponser* response, const QVector<int>& shown)
         list->setItem(row, 2, cell(values.at(3), centred));
         list->setItem(row, 3, cell(values.at(4), Qt::AlignLeft | Qt::AlignVCenter));
         list->setItem(row, 4, cell(values.at(5), centred));
+        list->setItem(row, 5, cell(values.at(6), centred));
     }
 }
 
@@ -229,9 +246,13 @@ void FrmPatmgr::onDelete(bool)
     Database* db = Database::instance();
     if (!db)
         return;
-    // Records first, so that a later patient given the same rowid never inherits them.
-    // The captured files stay on disk.
+    // Records first, so that a later patient given the same rowid never inherits them, nor
+    // their Patient ID, examinations or sending states. The captured files stay on disk.
+    db->exec(QStringLiteral("DELETE FROM recd_dicom WHERE rid IN (SELECT rowid FROM recd WHERE uid=?)"),
+        { rowId }, nullptr, db_result());
     db->exec(QStringLiteral("DELETE FROM recd WHERE uid=?"), { rowId }, nullptr, db_result());
+    db->exec(QStringLiteral("DELETE FROM exam WHERE uid=?"), { rowId }, nullptr, db_result());
+    db->exec(QStringLiteral("DELETE FROM patient_ident WHERE uid=?"), { rowId }, nullptr, db_result());
     db->exec(
         QStringLiteral("DELETE FROM user WHERE rowid=?"), { rowId }, this, [this](bool ok, DbResponser*) {
             if (ok)
@@ -247,6 +268,21 @@ void FrmPatmgr::onRefr(bool)
 void FrmPatmgr::onCnfg(bool)
 {
     DlgHospital dialog(this);
+    dialog.exec();
+}
+
+void FrmPatmgr::onWorklist(bool)
+{
+    DlgWorklist dialog(this);
+    if (dialog.exec() != QDialog::Accepted)
+        return;
+    // Admitted once the list is closed, so the patient dialog opens over the manager.
+    WorklistAdmission::admit(dialog.chosenItem(), this);
+}
+
+void FrmPatmgr::onDicom(bool)
+{
+    DlgDicom dialog(this);
     dialog.exec();
 }
 
@@ -296,6 +332,12 @@ void FrmPatmgr::onChangedLN(QString s)
 void FrmPatmgr::onChangedRK(QString s)
 {
     findRK = s;
+    doQuery();
+}
+
+void FrmPatmgr::onChangedID(QString s)
+{
+    findID = s;
     doQuery();
 }
 

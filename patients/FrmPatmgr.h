@@ -16,7 +16,7 @@ namespace Ui {
 class FrmPatmgr;
 }
 
-// The manager mode's main window: the patient list, filtered live by five finder criteria,
+// The manager mode's main window: the patient list, filtered live by six finder criteria,
 // and the commands that create, open and delete patients.
 class FrmPatmgr : public QMainWindow
 {
@@ -34,6 +34,8 @@ private slots:
     void onDelete(bool checked);
     void onRefr(bool checked);
     void onCnfg(bool checked);
+    void onWorklist(bool checked);
+    void onDicom(bool checked);
     void onAbut(bool checked);
     void onLangChge(QAction* action);
     void onListDbClick(int row, int col);
@@ -42,6 +44,7 @@ private slots:
     void onChangedFN(QString s);
     void onChangedLN(QString s);
     void onChangedRK(QString s);
+    void onChangedID(QString s);
     void onChangedBD(QDate date);
     void onChangedDE(QDate date);
 
@@ -64,5 +67,6 @@ private:
     QString findBD;
     QString findRK;
     QString findDE;
+    QString findID;
     QActionGroup* languageGroup = nullptr;
 };

@@ -8,8 +8,9 @@ packages=(
   libavdevice-dev libavformat-dev libavcodec-dev libavutil-dev libswscale-dev libavfilter-dev
   libsdl2-dev libhidapi-dev libudev-dev libxcb1-dev nlohmann-json3-dev
   libsqlite3-dev qttranslations5-l10n
-  # DICOM: the toolkit, its command-line tools and a real archive (Orthanc) for the tests.
-  libdcmtk-dev dcmtk orthanc
+  # DICOM: the toolkit, its command-line tools and a real archive (Orthanc) for the tests;
+  # dicom3tools' dciodvfy checks the objects we make against their definitions.
+  libdcmtk-dev dcmtk orthanc dicom3tools
   fonts-liberation libgl1-mesa-dri
   xvfb xauth ffmpeg poppler-utils imagemagick xdotool sqlite3 openbox
   # The Debian package: building and checking it (x11-utils: xprop), and the scalable icon of

@@ -19,7 +19,7 @@ fi
 if [ ! -f "$build/build.ninja" ]; then
   cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
 fi
-cmake --build "$build" --target karvex-tour karvex-fake-v4l2 -j"$(nproc)"
+cmake --build "$build" --target karvex-tour karvex-dicom-shots karvex-fake-v4l2 -j"$(nproc)"
 
 for n in $(seq 170 199); do [ -e /tmp/.X11-unix/X$n ] || [ -e /tmp/.X$n-lock ] || break; done
 Xvfb :$n -screen 0 1600x1000x24 -nolisten tcp >/dev/null 2>&1 & xvfb=$!
@@ -33,6 +33,10 @@ mkdir -p "$out"
 rm -f "$out"/*.png
 # The camera is an emulated UVC camera (see tests/README.md), so the Format menu shows.
 DISPLAY=:$n LD_PRELOAD="$PWD/$build/tools/fakev4l2/libkarvex-fake-v4l2.so" "$build/karvex-tour" "$out"
+# The DICOM settings and the worklist, against an Orthanc and a worklist started for them; the
+# picture of failing tests is for looking at the wrapped reasons, not for the guide.
+DISPLAY=:$n "$build/karvex-dicom-shots" "$out" en-US
+rm -f "$out/dicom-settings-failed.png"
 
 # The first page of the saved report, at a size that fits the guide.
 pdftoppm -png -r 64 -singlefile "$out/report.pdf" "$out/report-page"

@@ -1,6 +1,7 @@
 // The patient manager and the patient information dialog on a real system.db: the list and
 // its finder, the patient form, and the records list on real capture files. The whole
 // examination through the camera window is the end-to-end test's; here only what it leaves.
+#include "AppSettings.h"
 #include "CamGrabber.h"
 #include "CamViewer.h"
 #include "CameraDevices.h"
@@ -199,6 +200,7 @@ private slots:
 
     void init()
     {
+        run("DELETE FROM recd_dicom");
         run("DELETE FROM recd");
         run("DELETE FROM user");
         QDir(QStringLiteral("Capture")).removeRecursively();
@@ -323,6 +325,22 @@ private slots:
         QTRY_COMPARE(records()->rowCount(), 4 + segments);
         for (int row = 4; row < records()->rowCount(); ++row)
             QCOMPARE(cell(records(), row, 0), QStringLiteral("64"));
+    }
+
+    void examinationEndQueuesItsCapturesWhenAutomaticSendingIsOn()
+    {
+        AppSettings().setAutoSendToArchive(true);
+        openRecords();
+        click(dialog.get(), "bnNew");
+        QPointer<FrmCamera> camera = qobject_cast<FrmCamera*>(QApplication::activeModalWidget());
+        QVERIFY(camera);
+        QTRY_VERIFY(dialog->currentExam() != 0);
+        dialog->addList(writePicture("Capture/during.bmp", Qt::green));
+        QTRY_COMPARE(fields("SELECT count(*) FROM recd_dicom"), QStringList { "1" });
+        camera->close();
+        // No archive is set up here, so the record stays waiting.
+        QTRY_COMPARE(fields("SELECT state FROM recd_dicom"), QStringList { "waiting" });
+        AppSettings().setAutoSendToArchive(false);
     }
 
     void captureWithoutCreationTimeIsDatedByItsLastChange()

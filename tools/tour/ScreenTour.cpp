@@ -33,6 +33,8 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
+#include <QSignalSpy>
+#include <QSqlQuery>
 #include <QTabBar>
 #include <QTabWidget>
 #include <QTableWidget>
@@ -104,17 +106,20 @@ bool waitFor(const std::function<bool()>& condition, const char* what)
 
 void fileSamplePatients()
 {
-    waitFor([] { return checkDb().tables().contains(QStringLiteral("recd")); }, "the tables");
+    // The last table the database service makes.
+    waitFor([] { return checkDb().tables().contains(QStringLiteral("exam_series")); }, "the tables");
     const struct {
         const char *first, *last;
         int sex;
-        const char *birthday, *remark, *examined;
+        const char *birthday, *remark, *examined, *patientId;
     } patients[] = {
-        { "Jonas", "Weber", 0, "1975/03/02", "Allergic to latex", "2026/11/18 09:12:40" },
-        { "Amélie", "Durand", 1, "1988/11/30", nullptr, "2026/11/25 14:03:11" },
-        { "Tomasz", "Nowak", 0, "1953/06/14", "Hearing aid; please speak clearly", "2026/12/01 10:47:05" },
-        { "Aiko", "Tanaka", 1, "1992/01/09", nullptr, nullptr },
-        { "Peter", "Olsen", 0, "1968/09/21", "Follow-up every six months", "2026/12/03 16:20:58" },
+        { "Jonas", "Weber", 0, "1975/03/02", "Allergic to latex", "2026/11/18 09:12:40", "KX-20481" },
+        { "Amélie", "Durand", 1, "1988/11/30", nullptr, "2026/11/25 14:03:11", "KX-20517" },
+        { "Tomasz", "Nowak", 0, "1953/06/14", "Hearing aid; please speak clearly", "2026/12/01 10:47:05",
+            "KX-19876" },
+        { "Aiko", "Tanaka", 1, "1992/01/09", nullptr, nullptr, nullptr },
+        { "Peter", "Olsen", 0, "1968/09/21", "Follow-up every six months", "2026/12/03 16:20:58",
+            "KX-18342" },
     };
     for (const auto& p : patients) {
         const QVariant id
@@ -122,6 +127,9 @@ void fileSamplePatients()
                 { QString::fromUtf8(p.first), QString::fromUtf8(p.last), p.sex, QString::fromUtf8(p.birthday),
                     p.remark ? QVariant(QString::fromUtf8(p.remark)) : QVariant() })
                   .lastInsertId();
+        if (p.patientId)
+            sql(QStringLiteral("INSERT INTO patient_ident (uid,pid) VALUES (?,?)"),
+                { id, QString::fromUtf8(p.patientId) });
         if (p.examined) {
             sql(QStringLiteral("INSERT INTO recd (uid,fil,dtm) VALUES (?,?,?)"),
                 { id, QDir::current().absoluteFilePath(QStringLiteral("Capture/earlier.bmp")),
@@ -191,7 +199,10 @@ void cameraMode(DlgType& start)
     shootModal(child<QAction>(camera, "msButn"), "key-control");
     shootModal(child<QAction>(camera, "msVido"), "video-control");
     shootModal(child<QAction>(camera, "mhAbut"), "about");
+    // The mode choice takes the next choice once the camera window is gone, not merely closed.
+    QPointer<FrmCamera> closing(camera);
     camera->close();
+    waitFor([&closing] { return closing.isNull(); }, "the camera window gone");
     waitFor([&start] { return start.isVisible(); }, "the mode choice coming back");
 }
 
@@ -282,6 +293,21 @@ void patientDialog(DlgPatinfo* dialog)
             shoot(remark, "remark");
             click(child<QPushButton>(remark, "bnOK"));
         });
+    // The archive column as it looks once sending has begun: two pictures in the archive, one
+    // waiting for it, and the recording refused by it.
+    const char* states[] = { "sent", "sent", "waiting", "failed" };
+    QSqlQuery filed = sql(QStringLiteral("SELECT rowid FROM recd WHERE uid=? ORDER BY rowid"),
+        { QVariant(qulonglong(dialog->patientRowID())) });
+    for (int i = 0; filed.next() && i < 4; ++i)
+        sql(QStringLiteral("UPDATE recd_dicom SET state=?,error=? WHERE rid=?"),
+            { QString::fromLatin1(states[i]),
+                i == 3
+                    ? QVariant(QStringLiteral("The archive answered status 0xa700 (Refused: OutOfResources)"))
+                    : QVariant(),
+                filed.value(0) });
+    QSignalSpy loaded(dialog, &DlgPatinfo::recordsLoaded);
+    dialog->load();
+    waitFor([&loaded] { return loaded.count() > 0; }, "the records reloaded");
     shoot(dialog, "patient-records");
 }
 } // namespace
