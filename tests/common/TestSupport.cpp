@@ -47,9 +47,8 @@ QString writeFile(const QString& relativePath, const QByteArray& content)
 MsgBoxRecorder::MsgBoxRecorder(QMessageBox::StandardButton answer)
     : answer(answer)
 {
-    MsgBox::setHandler([this](MsgBox::Kind kind, QWidget* parent, const QString& title,
-                              const QString& text) {
-        const Box box{kind, title, text, parent};
+    MsgBox::setHandler([this](MsgBox::Kind kind, QWidget* parent, const QString& title, const QString& text) {
+        const Box box { kind, title, text, parent };
         boxes << box;
         if (onShow)
             onShow(box);
