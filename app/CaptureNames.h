@@ -6,5 +6,5 @@
 // the windows that list and delete them.
 namespace CaptureNames {
 // A recording's companion picture is named by the recording's path followed by this.
-inline constexpr QLatin1String kThumbnailSuffix("-thumbnail.bmp");
+inline const QLatin1String kThumbnailSuffix("-thumbnail.bmp");
 } // namespace CaptureNames

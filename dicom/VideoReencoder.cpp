@@ -285,7 +285,7 @@ QString Transcoder::decodeAll()
         (void)avcodec_send_packet(m_decoder.get(), draining ? nullptr : packet);
         av_packet_unref(packet);
         while (avcodec_receive_frame(m_decoder.get(), m_decoded.get()) >= 0) {
-            const QString error = encode(m_decoded.get());
+            QString error = encode(m_decoded.get());
             av_frame_unref(m_decoded.get());
             if (!error.isEmpty())
                 return error;

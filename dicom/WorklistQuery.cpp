@@ -99,7 +99,7 @@ DicomStatus WorklistQuery::find(const QString& callingAeTitle, const DicomNode& 
     DicomAssociation association(callingAeTitle, worklist, timeoutSeconds);
     association.propose(UID_FINDModalityWorklistInformationModel,
         { UID_LittleEndianExplicitTransferSyntax, UID_LittleEndianImplicitTransferSyntax });
-    const DicomStatus opened = association.open();
+    DicomStatus opened = association.open();
     if (!opened.ok())
         return opened;
     const unsigned char context = association.acceptedContext(UID_FINDModalityWorklistInformationModel);
