@@ -22,7 +22,7 @@ const char* className(uint32_t controlClass)
 void copyText(uint8_t* target, size_t size, const std::string& text)
 {
     std::memset(target, 0, size);
-    std::memcpy(target, text.data(), std::min(size - 1, text.size()));
+    std::copy_n(text.data(), std::min(size - 1, text.size()), target);
 }
 
 } // namespace

@@ -49,10 +49,11 @@ std::vector<uint8_t> makeYuyv(uint32_t width, uint32_t height)
         for (uint32_t x = 0; x + 1 < width; x += 2) {
             const Yuv a = toYuv(colourAt(x, y, width, height), false);
             const Yuv b = toYuv(colourAt(x + 1, y, width, height), false);
-            row[x * 2] = a.y;
-            row[x * 2 + 1] = a.u;
-            row[x * 2 + 2] = b.y;
-            row[x * 2 + 3] = a.v;
+            uint8_t* pair = row + size_t(x) * 2;
+            pair[0] = a.y;
+            pair[1] = a.u;
+            pair[2] = b.y;
+            pair[3] = a.v;
         }
     }
     return data;
