@@ -4,6 +4,8 @@
 
 #include <QCoreApplication>
 
+#include <utility>
+
 namespace {
 ArchiveQueue* queue = nullptr;
 }
@@ -39,8 +41,12 @@ void ArchiveQueue::start()
         return;
     worker = new ArchiveWorker;
     worker->moveToThread(&thread);
-    // The worker's database connection belongs to its thread and is closed there.
-    connect(&thread, &QThread::finished, worker, &QObject::deleteLater);
+    // The worker's database connection belongs to its thread and is closed there, as the
+    // thread ends. (A deleteLater posted at that point is not run once the program's event
+    // loop has gone, and the worker with its connection would be left behind.)
+    connect(
+        &thread, &QThread::finished, &thread, [this] { delete std::exchange(worker, nullptr); },
+        Qt::DirectConnection);
     connect(this, &ArchiveQueue::passRequested, worker, &ArchiveWorker::sendPending, Qt::QueuedConnection);
     connect(worker, &ArchiveWorker::statesChanged, this, &ArchiveQueue::statesChanged, Qt::QueuedConnection);
     thread.setObjectName(QStringLiteral("archive"));
