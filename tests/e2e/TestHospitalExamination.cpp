@@ -7,7 +7,6 @@
 
 #include "OrthancServer.h"
 #include "WorklistServer.h"
-#include <QElapsedTimer>
 
 #include "DlgWorklist.h"
 
