@@ -437,18 +437,6 @@ private slots:
         QCOMPARE(VideoReencoder::fittingSize(size, framesPerSecond), fitting);
     }
 
-    void largeRecordingIsScaledDownToTheLevel()
-    {
-        const QString large = recording("large.mp4", 2560, 1440, 10);
-        QVERIFY(!large.isEmpty());
-        QCOMPARE(VideoConverter::convert(large, header(), "large.dcm"), QString());
-        QCOMPARE(dumped("large.dcm", "0028,0010"), QStringLiteral("1080"));
-        QCOMPARE(dumped("large.dcm", "0028,0011"), QStringLiteral("1920"));
-        TestSupport::writeFile("large-extracted.mp4", fragments("large.dcm").value(1));
-        QCOMPARE(probed("large-extracted.mp4", "width"), QStringLiteral("1920"));
-        QCOMPARE(probed("large-extracted.mp4", "height"), QStringLiteral("1080"));
-    }
-
     void unreadableRecordingGivesReasonAndNoFile()
     {
         QDir().mkpath("broken-video");

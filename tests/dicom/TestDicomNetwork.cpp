@@ -178,19 +178,13 @@ private slots:
     void echoToASilentListenerHasNoAnswer();
     void echoWithAWrongCalledAeTitleIsRejected();
 
-    void storedPicturesArriveWithTheirPatientName();
     void storedPictureKeepsItsTransferSyntax();
     void videoTransferSyntaxIsAccepted();
     void unknownSopClassIsNotAccepted();
     void unreadableFileFailsAlone();
     void archiveRefusingAnObjectFailsItAlone();
-    void storeWithAWrongCalledAeTitleRejectsEveryFile();
     void storeToAStoppedArchiveIsRefusedForEveryFile();
-    void restartedArchiveTakesFilesOnTheSamePort();
 
-    void echoToTheWorklistConnects();
-    void worklistItemComesBackWithEveryField_data();
-    void worklistItemComesBackWithEveryField();
     void worklistListsOnlyTodaysItemsForThisStation();
     void latin1WorklistNameArrivesIntact();
     void worklistWithAWrongCalledAeTitleIsRejected();
@@ -248,22 +242,6 @@ void TestDicomNetwork::echoWithAWrongCalledAeTitleIsRejected()
     wrong.aeTitle = kWrongTitle;
     const DicomStatus status = DicomEcho::check(kStation, wrong, kTimeout);
     QCOMPARE(status.failure, DicomStatus::AeTitleRejected);
-}
-
-void TestDicomNetwork::storedPicturesArriveWithTheirPatientName()
-{
-    const int before = archivedInstances();
-    const QStringList files { pictureFile(QStringLiteral("Müller^Jürgen")),
-        pictureFile(QStringLiteral("Müller^Jürgen")) };
-    const QVector<DicomStatus> statuses = DicomStore::send(kStation, m_archive.node(), files, kTimeout);
-    QCOMPARE(statuses.size(), 2);
-    QCOMPARE(statuses[0].failure, DicomStatus::None);
-    QCOMPARE(statuses[1].failure, DicomStatus::None);
-    QCOMPARE(archivedInstances(), before + 2);
-    const QJsonObject tags
-        = m_archive.getJson(QStringLiteral("/instances/%1/simplified-tags").arg(archivedInstance(files[1])))
-              .object();
-    QCOMPARE(tags.value(QStringLiteral("PatientName")).toString(), QStringLiteral("Müller^Jürgen"));
 }
 
 void TestDicomNetwork::storedPictureKeepsItsTransferSyntax()
@@ -329,16 +307,6 @@ void TestDicomNetwork::archiveRefusingAnObjectFailsItAlone()
     QCOMPARE(statuses.value(1).failure, DicomStatus::None);
 }
 
-void TestDicomNetwork::storeWithAWrongCalledAeTitleRejectsEveryFile()
-{
-    DicomNode wrong = m_archive.node();
-    wrong.aeTitle = kWrongTitle;
-    const QVector<DicomStatus> statuses = DicomStore::send(kStation, wrong,
-        { pictureFile(QStringLiteral("Wrong^Title")), pictureFile(QStringLiteral("Wrong^Title")) }, kTimeout);
-    QCOMPARE(statuses.value(0).failure, DicomStatus::AeTitleRejected);
-    QCOMPARE(statuses.value(1).failure, DicomStatus::AeTitleRejected);
-}
-
 void TestDicomNetwork::storeToAStoppedArchiveIsRefusedForEveryFile()
 {
     OrthancServer stopped(QStringLiteral("STOPPED"));
@@ -350,55 +318,6 @@ void TestDicomNetwork::storeToAStoppedArchiveIsRefusedForEveryFile()
         kTimeout);
     QCOMPARE(statuses.value(0).failure, DicomStatus::Refused);
     QCOMPARE(statuses.value(1).failure, DicomStatus::Refused);
-}
-
-void TestDicomNetwork::restartedArchiveTakesFilesOnTheSamePort()
-{
-    OrthancServer archive(QStringLiteral("RESTARTED"));
-    QString error;
-    QVERIFY2(archive.start(&error), qPrintable(error));
-    const DicomNode before = archive.node();
-    archive.stop();
-    QVERIFY2(archive.start(&error), qPrintable(error));
-    const QString file = pictureFile(QStringLiteral("Back^Again"));
-    QCOMPARE(DicomStore::send(kStation, before, { file }, kTimeout).value(0).failure, DicomStatus::None);
-}
-
-void TestDicomNetwork::echoToTheWorklistConnects()
-{
-    QCOMPARE(DicomEcho::check(kStation, m_worklist.node(), kTimeout).failure, DicomStatus::None);
-}
-
-void TestDicomNetwork::worklistItemComesBackWithEveryField_data()
-{
-    QTest::addColumn<QString>("field");
-    QTest::addColumn<QString>("expected");
-    const QString today = QDate::currentDate().toString(Qt::ISODate);
-    QTest::newRow("patient name") << QStringLiteral("name") << QStringLiteral("Müller^Jürgen");
-    QTest::newRow("patient ID") << QStringLiteral("id") << QStringLiteral("KX-4711");
-    QTest::newRow("issuer") << QStringLiteral("issuer") << QStringLiteral("CLINIC");
-    QTest::newRow("birthday") << QStringLiteral("birth") << QStringLiteral("1961-02-28");
-    QTest::newRow("sex") << QStringLiteral("sex") << QStringLiteral("M");
-    QTest::newRow("accession") << QStringLiteral("accession") << QStringLiteral("ACC-0815");
-    QTest::newRow("study UID") << QStringLiteral("study") << QStringLiteral("2.25.123456789");
-    QTest::newRow("procedure") << QStringLiteral("procedure") << QStringLiteral("Laryngoscopy");
-    QTest::newRow("scheduled") << QStringLiteral("scheduled") << today + QStringLiteral("T09:30:00");
-}
-
-void TestDicomNetwork::worklistItemComesBackWithEveryField()
-{
-    QFETCH(QString, field);
-    QFETCH(QString, expected);
-    const QVector<WorklistItem> items = todaysItems();
-    QVERIFY(!items.isEmpty());
-    const WorklistItem& item = items.first();
-    const QMap<QString, QString> values { { QStringLiteral("name"), item.patientName },
-        { QStringLiteral("id"), item.patientId }, { QStringLiteral("issuer"), item.issuerOfPatientId },
-        { QStringLiteral("birth"), item.birthDate.toString(Qt::ISODate) },
-        { QStringLiteral("sex"), item.sex }, { QStringLiteral("accession"), item.accessionNumber },
-        { QStringLiteral("study"), item.studyInstanceUid }, { QStringLiteral("procedure"), item.procedure },
-        { QStringLiteral("scheduled"), item.scheduled.toString(Qt::ISODate) } };
-    QCOMPARE(values.value(field), expected);
 }
 
 void TestDicomNetwork::worklistListsOnlyTodaysItemsForThisStation()

@@ -138,19 +138,6 @@ private slots:
         QCOMPARE(cellText(list, 1, 2), QStringLiteral("KX-2"));
     }
 
-    void doubleClickChoosesTheProcedure()
-    {
-        DlgWorklist dialog;
-        dialog.show();
-        QTableWidget* list = answeredList(dialog);
-        QVERIFY(list);
-        const QRect cell = list->visualItemRect(list->item(1, 1));
-        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, cell.center());
-        QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, cell.center());
-        QCOMPARE(dialog.result(), int(QDialog::Accepted));
-        QCOMPARE(dialog.chosenItem().patientId, QStringLiteral("KX-2"));
-    }
-
     void okChoosesTheSelectedProcedureWithItsStudy()
     {
         DlgWorklist dialog;
