@@ -203,28 +203,6 @@ private slots:
         QCOMPARE(fields("SELECT count(*) FROM user"), QStringList { "1" });
     }
 
-    void admissionFilesAnUnknownPatientFromTheWorklist()
-    {
-        insertPatient("Other", "Person", "W-2");
-        WorklistAdmission::admit(worklistItem("W-1"), parent.get());
-        QVERIFY(admitted(parent.get()));
-        QCOMPARE(fields("SELECT u.lnam,u.fnam,u.sex,u.bday FROM user u JOIN patient_ident p ON p.uid=u.rowid "
-                        "WHERE p.pid='W-1'"),
-            QStringList({ "Müller", "Jürgen", "0", "1975/11/30" }));
-    }
-
-    void admittedDialogFilesCapturesInTheWorklistsStudy()
-    {
-        WorklistAdmission::admit(worklistItem("W-1"), parent.get());
-        DlgPatinfo* dialog = admitted(parent.get());
-        QVERIFY(dialog);
-        QCOMPARE(dialog->focusWidget(), child(dialog, "bnNew"));
-        dialog->addList(TestSupport::writeFile("Capture/w.jpg", "x"));
-        QTRY_COMPARE(
-            fields("SELECT e.study_uid,e.accession,e.source FROM recd_dicom d JOIN exam e ON e.rowid=d.exam"),
-            QStringList({ "1.2.3.4.5", "ACC7", "worklist" }));
-    }
-
     void sendToArchiveMarksTheSelectedRecordsWaiting()
     {
         // No archive is set up: the records stay waiting.
